@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite: the default build, the same suite
+# under AddressSanitizer + UndefinedBehaviorSanitizer, and a short run of
+# every fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cmake --preset default >/dev/null
+cmake --build --preset default
+ctest --preset default
+
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+for target in build/fuzz/fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  echo "== $(basename "$target")"
+  "$target" -max_total_time=20 -rss_limit_mb=2048 -print_final_stats=0 2>&1 | tail -n 3
+done
+echo "all test stages passed"
