@@ -1,0 +1,33 @@
+#pragma once
+// The real ports of the platform the program was built for. Each platform
+// folder (linux/, win32/) defines createPlatformPorts().
+#include <memory>
+#include <string>
+
+#include "platform/device_manager.h"
+#include "platform/directory_listing.h"
+#include "platform/environment.h"
+#include "platform/hid_bus.h"
+#include "platform/keep_awake.h"
+#include "platform/process_control.h"
+#include "platform/profile_source.h"
+#include "platform/system_store.h"
+
+namespace qv {
+
+struct PlatformPorts {
+    std::unique_ptr<HidBus> hid;
+    std::unique_ptr<DeviceManager> deviceManager;
+    std::unique_ptr<SystemStore> store;
+    std::unique_ptr<ProcessControl> processes;
+    std::unique_ptr<KeepAwake> keepAwake;
+    std::unique_ptr<ProfileSource> profile;
+    std::unique_ptr<Environment> environment;
+    std::unique_ptr<DirectoryListing> directory;
+};
+
+// argv0: the program's own path as started (a fallback for finding the
+// executable's folder).
+PlatformPorts createPlatformPorts(const std::string& argv0);
+
+} // namespace qv
