@@ -22,6 +22,8 @@ namespace qv {
 class EventLoop;
 struct Options;
 struct WindowModel;
+struct EncodedRequest;
+enum class Request : std::uint8_t;
 
 inline constexpr std::size_t kHandleSlots = 256;
 inline constexpr std::size_t kPageSize = 1024;
@@ -96,6 +98,17 @@ public:
     int ReadChipClass(int route);
 
 private:
+    // One request of the layout table: Set on the row's slot with the row's
+    // report id, and Get its answer into the same buffer.
+    bool sendRequest(const EncodedRequest& request);
+    bool fetchAnswer(EncodedRequest& request);
+    // One read try with the echo test; the destination receives `count` bytes.
+    bool readTry(Request request, std::uint32_t address, std::uint8_t count, std::uint32_t opcodeAddress,
+                 std::span<std::uint8_t> destination);
+    // Tries until one succeeds or the failure budget is spent.
+    bool readWithRetries(Request request, std::uint32_t address, std::span<std::uint8_t> destination);
+    bool detectCollection(std::span<const HidCollectionCaps> pairs);
+
     HidBus& bus_;
     EventLoop& loop_;
     Options& options_;

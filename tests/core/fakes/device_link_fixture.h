@@ -1,0 +1,51 @@
+#pragma once
+// A device link on a scripted bus and virtual time, with helpers that put a
+// device into the handle slots the commands use.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/options.h"
+#include "device/device_link.h"
+#include "core/fakes/scripted_hid_bus.h"
+#include "platform/virtual_event_loop.h"
+#include "ui/window_model.h"
+
+namespace qv::test {
+
+inline constexpr HidCollectionCaps kLoaderCollection{kPageFF5C, 0xDB};
+inline constexpr HidCollectionCaps kRunningCollection{kPageFF5C, 0x80};
+
+class DeviceLinkTest : public ::testing::Test {
+protected:
+    VirtualEventLoop loop;
+    ScriptedHidBus bus{&loop};
+    Options options;
+    WindowModel window;
+    std::ostringstream standardOutput;
+    DeviceLink link{bus, loop, options, window, standardOutput};
+
+    // One device of the given collection in slot 0 (and slot MAININDEX when
+    // that is 0); the search's own log lines are cleared.
+    void openDevice(HidCollectionCaps collection) {
+        bus.interfaces.push_back({collection});
+        link.OpenMatchingDevices(collection.usagePage, collection.usage);
+        ASSERT_EQ(link.FoundDeviceCount(), 1);
+        window.memo2.clear();
+    }
+    void openLoader() { openDevice(kLoaderCollection); }
+    void openRunningFirmware() { openDevice(kRunningCollection); }
+
+    const std::vector<std::string>& memo2() const { return window.memo2.lines(); }
+};
+
+// A Get answer whose payload (report bytes 1..) is `payload`.
+inline FeatureReport answerWithPayload(std::initializer_list<std::uint8_t> payload) {
+    FeatureReport report{};
+    std::size_t at = 1;
+    for (auto byte : payload) report[at++] = byte;
+    return report;
+}
+
+} // namespace qv::test
