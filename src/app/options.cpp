@@ -157,12 +157,35 @@ std::vector<KeyReader> startupKeys(const CommandLine& commandLine) {
     return keys;
 }
 
+// Keeps a value inside [low, high]; says so when it had to.
+void keepInRange(std::int32_t& value, const char* key, std::int32_t low, std::int32_t high,
+                 std::vector<std::string>& notes) {
+    const std::int32_t kept = std::clamp(value, low, high);
+    if (kept != value) {
+        notes.push_back(std::string(key) + "=" + std::to_string(value) + " is outside " + std::to_string(low) +
+                        ".." + std::to_string(high) + "; " + std::to_string(kept) + " is used.");
+        value = kept;
+    }
+}
+
+// The handle table has 256 slots, and waits cannot be negative: values
+// outside those bounds would index past the table or wait for weeks.
+void keepUsableRanges(Options& options, std::vector<std::string>& notes) {
+    constexpr std::int32_t kMaxWait = 3600 * 1000;
+    keepInRange(options.MAININDEX, "MAININDEX", 0, 255, notes);
+    keepInRange(options.MAXSCANDEVICE, "MAXSCANDEVICE", 0, 256, notes);
+    keepInRange(options.MSEC, "MSEC", 0, kMaxWait, notes);
+    keepInRange(options.WRITEFLASHDATADELAY, "WRITEFLASHDATADELAY", 0, kMaxWait, notes);
+    keepInRange(options.ALLHIDCOMMANDDELAY, "ALLHIDCOMMANDDELAY", 0, kMaxWait, notes);
+}
+
 OptionsReadResult readKeys(Options& options, ProfileSource& profile, const std::string& path,
                            const std::vector<KeyReader>& keys) {
     OptionsReadResult result;
     for (const auto& key : keys) {
         if (!key.read(options, profile, path, result)) break;
     }
+    keepUsableRanges(options, result.notes);
     return result;
 }
 

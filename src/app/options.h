@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -67,6 +68,9 @@ struct OptionsReadResult {
     bool ok = true;
     std::string error;  // "'%s' is not a valid integer value"
     std::string key;    // the key that stopped the reading
+    // Values outside what the program can use, and what is used instead
+    // (for the diagnostic pane).
+    std::vector<std::string> notes;
 };
 
 // "<executable folder>TAVO.ini"

@@ -208,6 +208,23 @@ TEST_F(OptionsFile, WindowOptions) {
     EXPECT_EQ(options.TITLENAME, "Station 4");
 }
 
+TEST_F(OptionsFile, OutOfRangeValuesAreKeptUsableAndSaid) {
+    write("[DEVICE]\nMAININDEX=300\n[DELAY]\nMSEC=-1\n[OPTION]\nMAXSCANDEVICE=1000\nALLHIDCOMMANDDELAY=5\n");
+    Options options;
+    const auto result = read(options);
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(options.MAININDEX, 255);
+    EXPECT_EQ(options.MAXSCANDEVICE, 256);
+    EXPECT_EQ(options.MSEC, 0);
+    EXPECT_EQ(options.ALLHIDCOMMANDDELAY, 5);
+    const std::vector<std::string> expected = {
+        "MAININDEX=300 is outside 0..255; 255 is used.",
+        "MAXSCANDEVICE=1000 is outside 0..256; 256 is used.",
+        "MSEC=-1 is outside 0..3600000; 0 is used.",
+    };
+    EXPECT_EQ(result.notes, expected);
+}
+
 TEST(Options, TableBoundsAreClamped) {
     Options options;
     options.MAININDEX = 300;
