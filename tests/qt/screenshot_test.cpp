@@ -1,6 +1,5 @@
 // Renders the window in its main states to PNG files under the build folder
-// (screenshots/), for a person to look at. Each state is checked for what
-// must be on it, so a broken rendering fails here too.
+// (screenshots/), for a person to look at.
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QProgressBar>
