@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <vector>
 
 #include "app/options.h"
 #include "device/device_link.h"
@@ -46,6 +47,20 @@ inline FeatureReport answerWithPayload(std::initializer_list<std::uint8_t> paylo
     std::size_t at = 1;
     for (auto byte : payload) report[at++] = byte;
     return report;
+}
+
+// The report begins with `expected` and is zero after it.
+inline ::testing::AssertionResult reportIs(const FeatureReport& report, std::vector<std::uint8_t> expected) {
+    std::vector<std::uint8_t> whole(report.begin(), report.end());
+    expected.resize(kFeatureReportSize, 0);
+    if (whole == expected) return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure() << "report differs at bytes:";
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        if (whole[i] != expected[i]) {
+            failure << " [" << i << "] " << int{whole[i]} << " (want " << int{expected[i]} << ")";
+        }
+    }
+    return failure;
 }
 
 } // namespace qv::test

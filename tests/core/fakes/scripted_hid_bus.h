@@ -46,6 +46,11 @@ public:
     // Error codes of the next feature calls that fail, consumed in order
     // (Set and Get alike); empty = every call succeeds.
     std::deque<std::uint32_t> failNext;
+    // Error codes of the next Gets that fail (Sets are not affected).
+    std::deque<std::uint32_t> failNextGets;
+    // A failing Get still leaves the scripted answer in the report buffer,
+    // as a platform may: the host must not take it for the device's answer.
+    bool failedGetFillsReport = false;
     // Fails every feature call on these handles.
     std::set<HidHandle> deadHandles;
 
@@ -97,8 +102,13 @@ public:
     }
 
     bool getFeature(HidHandle handle, FeatureReport& report, std::uint32_t& errorCode) override {
-        const bool ok = succeeds(handle, errorCode);
-        if (ok) {
+        bool ok = succeeds(handle, errorCode);
+        if (ok && !failNextGets.empty()) {
+            errorCode = failNextGets.front();
+            failNextGets.pop_front();
+            ok = false;
+        }
+        if (ok || failedGetFillsReport) {
             const std::uint8_t id = report[0];
             if (answer) {
                 report = answer(lastSet_);
