@@ -4,6 +4,7 @@
 #include <iterator>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 namespace qv {
 
@@ -39,17 +40,20 @@ std::string unquote(std::string value) {
     return value;
 }
 
-// Splits on LF, dropping a CR before it.
+// An editor's UTF-8 signature at the start of the file is not part of the
+// first line.
+constexpr std::string_view kUtf8Signature = "\xEF\xBB\xBF";
+
+// Splits into lines ended by CR LF, LF or a CR alone (as the system's
+// profile service does), after the UTF-8 signature if there is one.
 template <typename Visit>
 void forEachLine(const std::string& text, Visit visit) {
-    std::size_t start = 0;
+    std::size_t start = text.starts_with(kUtf8Signature) ? kUtf8Signature.size() : 0;
     while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
+        std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!visit(line)) return;
-        start = end + 1;
+        if (!visit(text.substr(start, end - start))) return;
+        start = end + ((text.compare(end, 2, "\r\n") == 0) ? 2 : 1);
     }
 }
 
@@ -58,6 +62,14 @@ std::optional<std::string> sectionName(const std::string& trimmedLine) {
     const std::size_t close = trimmedLine.find(']');
     if (close == std::string::npos) return std::nullopt;
     return trim(trimmedLine.substr(1, close - 1));
+}
+
+// The text handed back when nothing is found: trailing spaces are dropped
+// (the system's profile service does so with its default text too).
+std::string defaultValue(const std::string& defaultText) {
+    std::string value = defaultText.substr(0, defaultText.find_last_not_of(' ') + 1);
+    if (value.size() > kProfileValueLimit) value.resize(kProfileValueLimit);
+    return value;
 }
 
 } // namespace
@@ -83,7 +95,8 @@ std::string lookupProfileText(const std::string& fileText, const std::string& se
         found = unquote(trim(line.substr(equals + 1)));
         return false;
     });
-    std::string value = found ? *found : defaultText;
+    if (!found) return defaultValue(defaultText);
+    std::string value = *found;
     if (value.size() > kProfileValueLimit) value.resize(kProfileValueLimit);
     return value;
 }
@@ -91,11 +104,7 @@ std::string lookupProfileText(const std::string& fileText, const std::string& se
 std::string ProfileReader::readString(const std::string& path, const std::string& section, const std::string& key,
                                       const std::string& defaultText) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        std::string value = defaultText;
-        if (value.size() > kProfileValueLimit) value.resize(kProfileValueLimit);
-        return value;
-    }
+    if (!file) return defaultValue(defaultText);
     std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     return lookupProfileText(text, section, key, defaultText);
 }

@@ -5,10 +5,12 @@
 // - section and key names match without regard to letter case;
 // - blanks around names and values are dropped, and a value enclosed in one
 //   pair of single or double quotation marks loses them;
-// - a missing file, section or key gives the default text; a key present with
-//   an empty value gives the empty text;
+// - a missing file, section or key gives the default text without its
+//   trailing spaces; a key present with an empty value gives the empty text;
 // - at most 2047 characters of a value are seen;
-// - the first matching section and the first matching key in it win.
+// - the first matching section and the first matching key in it win;
+// - lines end with CR LF, LF or a CR alone, and a UTF-8 signature at the start
+//   of the file is skipped.
 #include <string>
 
 #include "platform/profile_source.h"

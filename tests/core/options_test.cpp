@@ -60,10 +60,21 @@ TEST(ProfileReader, FollowsTheConfigurationRules) {
         {"[ MAIN ]\nHWID=v\n", "MAIN", "HWID", "v"},
         {"HWID=outside\n[MAIN]\n", "MAIN", "HWID", "dflt"},
         {"[MAIN]\nHWID=a=b\n", "MAIN", "HWID", "a=b"},
+        {"[MAIN]\rHWID=old Mac line ends\r", "MAIN", "HWID", "old Mac line ends"},
+        {"[MAIN]\r\n\r\nHWID=v\r\r\n", "MAIN", "HWID", "v"},
+        {"\xEF\xBB\xBF[MAIN]\r\nHWID=after signature\r\n", "MAIN", "HWID", "after signature"},
+        {"[MAIN]\nX=\xEF\xBB\xBF\nHWID=v\n", "MAIN", "X", "\xEF\xBB\xBF"},  // only at the start
     };
     for (const auto& c : cases) {
         EXPECT_EQ(lookupProfileText(c.file, c.section, c.key, "dflt"), c.expected) << c.file;
     }
+}
+
+TEST(ProfileReader, DefaultLosesItsTrailingSpaces) {
+    EXPECT_EQ(lookupProfileText("[MAIN]\n", "MAIN", "HWID", " USB id  "), " USB id");
+    EXPECT_EQ(lookupProfileText("[MAIN]\n", "MAIN", "HWID", "tab\t"), "tab\t");
+    EXPECT_EQ(lookupProfileText("[MAIN]\n", "MAIN", "HWID", "   "), "");
+    EXPECT_EQ(lookupProfileText("[MAIN]\nHWID=\" kept \"\n", "MAIN", "HWID", "x "), " kept ");
 }
 
 TEST(ProfileReader, SeesAtMost2047Characters) {
