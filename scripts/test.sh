@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: the default build, the same suite
-# under AddressSanitizer + UndefinedBehaviorSanitizer, and a short run of
-# every fuzz target.
+# under AddressSanitizer + UndefinedBehaviorSanitizer, a short run of every
+# fuzz target, and the Windows cross-build with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,4 +20,7 @@ for target in build/fuzz/fuzz/fuzz_*; do
   echo "== $(basename "$target")"
   "$target" -max_total_time=20 -rss_limit_mb=2048 -print_final_stats=0 2>&1 | tail -n 3
 done
+# The Windows cross-build and its tests under Wine.
+./scripts/test-windows.sh
+
 echo "all test stages passed"
