@@ -9,6 +9,7 @@ started=$SECONDS
 
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
+echo "== Windows cross-build done after $((SECONDS - started)) s"
 
 WINEPREFIX="$(mktemp -d "${TMPDIR:-/tmp}/qv-wine.XXXXXX")"
 export WINEPREFIX
@@ -24,6 +25,7 @@ trap cleanup EXIT
 echo "== Wine prefix"
 timeout 300 wineboot --init >/dev/null 2>&1 || true
 timeout 120 wineserver -w || true
+echo "== Wine prefix ready after $((SECONDS - started)) s"
 
 echo "== Windows tests under Wine"
 timeout 900 ctest --preset mingw
