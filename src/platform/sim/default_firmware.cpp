@@ -1,36 +1,49 @@
 #include "platform/sim/default_firmware.h"
 
-#include <cstring>
+#include <algorithm>
+#include <string>
 
 #include "platform/sim/chip_model.h"
+#include "platform/sim/image_maker.h"
 
 namespace qv::sim {
 
 namespace {
 
-void putText(std::vector<std::uint8_t>& flash, std::size_t at, const char* text) {
-    std::memcpy(flash.data() + at, text, std::strlen(text) + 1);
+constexpr const char* kPreloadVersion = "PRELOAD 1.00";
+constexpr const char* kFirmwareVersion = "V1.00";
+constexpr const char* kOemVersion = "OEM V1.00";
+
+void putText(std::vector<std::uint8_t>& flash, std::size_t at, std::size_t width, const std::string& text) {
+    std::fill_n(flash.begin() + static_cast<std::ptrdiff_t>(at), width, std::uint8_t{0});
+    std::copy_n(text.begin(), std::min(width, text.size()), flash.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 } // namespace
 
 std::vector<std::uint8_t> defaultFirmwareFlash(Family family) {
+    // The firmware as the image tool makes it with its default options (its
+    // preload area included), installed as the updater installs it.
+    const bool versionAtOem = family == Family::FF6D || family == Family::FF4E;
+    ImageSpec spec;
+    spec.kind = ImageKind::Layout126K;
+    if (versionAtOem) {
+        spec.oemVersion = kFirmwareVersion;
+        spec.preloadVersion = kPreloadVersion;
+    } else {
+        spec.version = kFirmwareVersion;
+        spec.oemVersion = kOemVersion;
+    }
+    const std::vector<std::uint8_t> image = makeFirmwareImage(spec);
+
     std::vector<std::uint8_t> flash(kCodeFlashSize, kErasedByte);
-    // Preload area: start-up code and interrupt vectors.
-    for (std::size_t i = 0; i < 0x2000; ++i) {
-        flash[i] = static_cast<std::uint8_t>(i * 7 + 0x11);
+    std::copy(image.begin(), image.end(), flash.begin());
+    if (!versionAtOem) {
+        // On the chip the version field holds the preload code's version and
+        // the version slot the installed firmware's.
+        putText(flash, kVersionOffset, kShortVersionWidth, kPreloadVersion);
+        putText(flash, kVersionSlotOffset, kShortVersionWidth, kFirmwareVersion);
     }
-    flash[0x23] = 0x3A;  // interrupt vectors mapped to flash
-    flash[0x47] = 0x10;  // internal clock (FF6D/FF4E position)
-    flash[0x87] = 0x10;  // internal clock (FF5C/FF7A position)
-    putText(flash, 0x50, "PRELOAD 1.00");
-    putText(flash, 0x90, "PRELOAD 1.00");
-    // Firmware: code, OEM version, version slot.
-    for (std::size_t i = 0x2000; i < 0x1F800; ++i) {
-        flash[i] = static_cast<std::uint8_t>(i * 13 + 0x5A);
-    }
-    putText(flash, 0x3100, family == Family::FF6D || family == Family::FF4E ? "FW 1.00" : "OEM 1.00");
-    putText(flash, 0x1F7E0, "FW 1.00");
     return flash;
 }
 
