@@ -9,23 +9,12 @@ namespace qv::sim::testing {
 namespace {
 
 struct SimFaultTest : SimHubTest {
-    SimulatedDevice* device = nullptr;
-
-    void start(Mode mode) {
-        DeviceConfig config;
-        config.mode = mode;
-        device = &hub.addDevice(config);
-    }
-
-    HidHandle openNormal() { return openCollection(0xFF5C, 0x80); }
     HidHandle openLoader() { return openCollection(0xFF5C, 0xDB); }
-
-    bool trySet(HidHandle h, const FeatureReport& r, std::uint32_t& code) { return hub.setFeature(h, r, code); }
+    bool trySet(HidHandle handle, const FeatureReport& r, std::uint32_t& code) { return hub.setFeature(handle, r, code); }
 };
 
 TEST_F(SimFaultTest, NextExchangesFail) {
     start(Mode::Normal);
-    const HidHandle h = openNormal();
     device->faults().failNextExchanges = 2;
     std::uint32_t code = 0;
     EXPECT_FALSE(trySet(h, handshake(0x5A), code));
@@ -38,7 +27,6 @@ TEST_F(SimFaultTest, NextExchangesFail) {
 
 TEST_F(SimFaultTest, ExchangesFailWithTheGivenProbability) {
     start(Mode::Normal);
-    const HidHandle h = openNormal();
     device->faults().failProbability = 0.25;
     std::uint32_t code = 0;
     int failed = 0;
@@ -62,7 +50,6 @@ TEST_F(SimFaultTest, ExchangesFailWithTheGivenProbability) {
 
 TEST_F(SimFaultTest, AnswersSpoiledOnDemand) {
     start(Mode::Normal);
-    const HidHandle h = openNormal();
     device->faults().wrongAddressEchoes = 1;
     const FeatureReport read = report({0x5A, 0x05, 0x00, 0x31, 0x00, 4});
     EXPECT_NE(ask(h, read)[2], 0x00) << "wrong address echo";
@@ -75,7 +62,6 @@ TEST_F(SimFaultTest, AnswersSpoiledOnDemand) {
 
 TEST_F(SimFaultTest, WrongPageBufferSumOnTheGivenPage) {
     start(Mode::Flash);
-    const HidHandle h = openLoader();
     device->faults().wrongSumOnPage = 2;
     send(h, report({0x00, 0xC0}));
     const std::uint16_t right = (0xFF * 1024) & 0xFFFF;
@@ -86,7 +72,6 @@ TEST_F(SimFaultTest, WrongPageBufferSumOnTheGivenPage) {
 
 TEST_F(SimFaultTest, ReadBackCarriesOneFlippedBit) {
     start(Mode::Flash);
-    const HidHandle h = openLoader();
     device->faults().readBackBitFlips = 1;
     const FeatureReport read = report({0x00, 0xD1, 0x00, 0x20, 0x00, 56});
     const FeatureReport spoiled = ask(h, read);
@@ -102,7 +87,6 @@ TEST_F(SimFaultTest, ReadBackCarriesOneFlippedBit) {
 TEST_F(SimFaultTest, DeviceThatRefusesToSwitch) {
     start(Mode::Normal);
     device->faults().refuseModeSwitch = true;
-    const HidHandle h = openNormal();
     send(h, report({0x5A, 0x09}));
     loop.advance(5000);
     EXPECT_EQ(device->mode(), Mode::Normal);
@@ -114,7 +98,7 @@ TEST_F(SimFaultTest, SlowAndFlickeringReenumeration) {
     device->faults().extraReenumerationMs = 4000;
     device->faults().flickerReenumeration = true;
     device->faults().flickerMs = 200;
-    send(openNormal(), report({0x5A, 0x09}));
+    send(h, report({0x5A, 0x09}));
     loop.advance(5499);
     EXPECT_FALSE(device->present());
     loop.advance(1);
@@ -135,7 +119,6 @@ TEST_F(SimFaultTest, SlowAndFlickeringReenumeration) {
 
 TEST_F(SimFaultTest, DisconnectAtAnExchangeUntilPluggedIn) {
     start(Mode::Flash);
-    const HidHandle h = openLoader();
     device->faults().disconnectAtExchange = 3;
     std::uint32_t code = 0;
     EXPECT_TRUE(trySet(h, report({0x00, 0xC0}), code));
@@ -154,7 +137,6 @@ TEST_F(SimFaultTest, DisconnectAtAnExchangeUntilPluggedIn) {
 
 TEST_F(SimFaultTest, PowerLossKeepsWhatWasProgrammed) {
     start(Mode::Flash);
-    const HidHandle h = openLoader();
     // Erase the firmware's first page and program one page elsewhere.
     send(h, report({0x00, 0xC2, 0x00, 0x20, 0x00, 0x01, 0x00}));
     send(h, report({0x00, 0xC2, 0x00, 0x40, 0x00, 0x01, 0x00}));
@@ -179,7 +161,6 @@ TEST_F(SimFaultTest, PowerLossKeepsWhatWasProgrammed) {
 
 TEST_F(SimFaultTest, PowerLossInTheFirmwareComesBackInTheFirmware) {
     start(Mode::Normal);
-    const HidHandle h = openNormal();
     send(h, report({0x5A, 0x06, 0x00, 0x00, 0x06, 1, 0x77}));  // work buffer
     device->powerLoss(100);
     loop.advance(100);

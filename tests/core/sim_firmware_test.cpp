@@ -9,16 +9,7 @@ namespace qv::sim::testing {
 namespace {
 
 struct SimFirmwareTest : SimHubTest {
-    SimulatedDevice* device = nullptr;
-    HidHandle h = kNoHandle;
-
-    void SetUp() override {
-        DeviceConfig config;
-        config.chipId = {0x3B, 0x72, 0x05};
-        device = &hub.addDevice(config);
-        h = openCollection(0xFF5C, 0x80);
-        ASSERT_NE(h, kNoHandle);
-    }
+    void SetUp() override { start(Mode::Normal, {0x3B, 0x72, 0x05}); }
 };
 
 TEST_F(SimFirmwareTest, HandshakeOpensAndClosesTheVendorSession) {

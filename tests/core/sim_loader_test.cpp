@@ -10,17 +10,7 @@ namespace qv::sim::testing {
 namespace {
 
 struct SimLoaderTest : SimHubTest {
-    SimulatedDevice* device = nullptr;
-    HidHandle h = kNoHandle;
-
-    void SetUp() override {
-        DeviceConfig config;
-        config.mode = Mode::Flash;
-        config.chipId = {0x6D, 0x10, 0x03};
-        device = &hub.addDevice(config);
-        h = openCollection(0xFF5C, 0xDB);
-        ASSERT_NE(h, kNoHandle);
-    }
+    void SetUp() override { start(Mode::Flash, {0x6D, 0x10, 0x03}); }
 
     // C1: page-buffer write of `count` bytes at `offset`.
     void writeBuffer(std::uint16_t offset, const std::vector<std::uint8_t>& data) {

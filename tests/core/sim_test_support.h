@@ -36,6 +36,18 @@ inline std::uint16_t word(const FeatureReport& r, std::size_t at) {
 struct SimHubTest : ::testing::Test {
     VirtualEventLoop loop;
     SimulatedHub hub{loop};
+    SimulatedDevice* device = nullptr;
+    HidHandle h = kNoHandle;  // the device's collection, opened by start()
+
+    // Adds an FF5C-family device in `mode` and opens its collection.
+    void start(Mode mode, ChipId id = {0, 0, 0}) {
+        DeviceConfig config;
+        config.mode = mode;
+        config.chipId = id;
+        device = &hub.addDevice(config);
+        h = mode == Mode::Normal ? openCollection(0xFF5C, 0x80) : openCollection(0xFF5C, 0xDB);
+        ASSERT_NE(h, kNoHandle);
+    }
 
     // Opens the first present interface showing (page, usage).
     HidHandle openCollection(std::uint16_t page, std::uint16_t usage) {
