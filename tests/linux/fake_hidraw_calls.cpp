@@ -22,6 +22,7 @@ int FakeHidrawCalls::openNode(const std::string& path, int flags) {
 void FakeHidrawCalls::closeNode(int fd) {
     closed.push_back(fd);
     openFds.erase(fd);
+    if (onClose) onClose(fd);
 }
 
 int FakeHidrawCalls::setFeature(int fd, std::uint8_t* data, std::size_t size) {

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -41,6 +42,7 @@ public:
     int allowedAccess = -1;            // O_RDONLY / O_WRONLY / O_RDWR only; -1 any
     std::map<int, std::string> openFds;
     std::vector<int> closed;
+    std::function<void(int)> onClose;  // outlives the fake, which the bus owns
 
 private:
     int nextFd_ = 3;

@@ -246,8 +246,10 @@ TEST_F(HidrawBusTest, HandlesAreDistinctAndClosedWithTheBus) {
     ASSERT_NE(second, kNoHandle);
     EXPECT_NE(first, second);
     EXPECT_EQ(calls->openFds.size(), 2u);
+    std::vector<int> closedAtEnd;
+    calls->onClose = [&](int fd) { closedAtEnd.push_back(fd); };
     bus.reset();
-    EXPECT_TRUE(calls->openFds.empty());
+    EXPECT_EQ(closedAtEnd.size(), 2u);
 }
 
 } // namespace
