@@ -49,6 +49,9 @@ std::vector<std::string> hardwareIdStrings(const std::string& list) {
 
 TEST(Win32HidBus, OpensEveryPresentInterfaceAndReadsItsCollection) {
     Win32HidBus bus;
+    if (runningUnderWine()) {
+        ASSERT_TRUE(test::wineHidDevicesReady());
+    }
     const auto paths = presentInterfacePaths(bus);
     if (runningUnderWine()) {
         // Wine's virtual keyboard and mouse: finding them proves that the
@@ -107,6 +110,7 @@ TEST(Win32HidBus, FailedFeatureReportsCarryTheSystemError) {
     // A keyboard or mouse has no 64-byte feature report: the class driver
     // refuses the request with an error of its own.
     if (!runningUnderWine()) GTEST_SKIP() << "needs Wine's virtual devices";
+    ASSERT_TRUE(test::wineHidDevicesReady());
     const auto paths = presentInterfacePaths(bus);
     ASSERT_FALSE(paths.empty());
     const HidHandle handle = bus.open(paths.front());

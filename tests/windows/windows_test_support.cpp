@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/win32_hid_bus.h"
+
 namespace qv::test {
 
 namespace {
@@ -44,6 +46,15 @@ std::string readWholeFile(const std::string& path) {
 bool runningUnderWine() {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+bool wineHidDevicesReady() {
+    Win32HidBus bus;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (bus.interfacePath(1)) return true;
+        Sleep(100);
+    }
+    return false;
 }
 
 bool recordCommandLineIfAsked() {

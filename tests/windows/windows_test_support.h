@@ -26,6 +26,11 @@ std::string readWholeFile(const std::string& path);
 // True when the program runs under Wine rather than Windows.
 bool runningUnderWine();
 
+// Under Wine: waits (up to ten seconds) until its virtual keyboard and mouse
+// are present; a prefix just made brings them up while programs already run.
+// True when they are there.
+bool wineHidDevicesReady();
+
 // The command line and show-window request this process was started with,
 // written to the file named by the environment variable
 // QV_RECORD_COMMAND_LINE. Returns false when the variable is not set.
