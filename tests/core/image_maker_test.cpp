@@ -84,6 +84,13 @@ TEST(ImageMaker, ClockMarkerSeedAndBlankPages) {
     EXPECT_TRUE(std::equal(otherSeed.begin(), otherSeed.begin() + 0x2000, firstSeed.begin()));
 }
 
+TEST(ImageMaker, AnImageShorterThanTheOemFieldKeepsItsLength) {
+    const auto image = makeFirmwareImage({.kind = ImageKind::Sized, .kib = 9, .version = "V9"});
+    ASSERT_EQ(image.size(), 0x2400u);
+    EXPECT_EQ(fieldText(image, 0x90, 16), "V9");
+    EXPECT_EQ(ImageChecksum(image, 0x2000, 0x2400, 0x23FE, 0x23FF, false), 0);
+}
+
 TEST(ImageMaker, OneKiBFiles) {
     const auto patch = makeFirmwareImage({.kind = ImageKind::CodePatch});
     ASSERT_EQ(patch.size(), 0x400u);
@@ -123,6 +130,7 @@ TEST(ImageMaker, RefusesWhatCannotBeMade) {
         {.kind = ImageKind::Layout126K, .blankPages = {126}},
         {.kind = ImageKind::CodePatch, .length = 0x800},
         {.kind = ImageKind::ParameterFile, .version = "x"},
+        {.kind = ImageKind::Sized, .kib = 12, .oemVersion = "OEM"},  // ends before 0x3100
     };
     for (const auto& spec : refused) {
         EXPECT_FALSE(imageSpecProblem(spec).empty()) << static_cast<int>(spec.kind) << " " << spec.length;

@@ -44,8 +44,9 @@ void keepPagesNonBlank(std::vector<std::uint8_t>& bytes, std::size_t from, std::
     }
 }
 
+// A field that runs past the end of a short image is cut off there.
 void putText(std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t width, const std::string& text) {
-    for (std::size_t i = 0; i < width; ++i) {
+    for (std::size_t i = 0; i < width && offset + i < bytes.size(); ++i) {
         bytes[offset + i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0;
     }
 }
@@ -248,6 +249,9 @@ std::string imageSpecProblem(const ImageSpec& spec) {
     }
     if (spec.oemVersion.size() > 32) {
         return "the OEM version text holds at most 32 characters";
+    }
+    if (!spec.oemVersion.empty() && length < kOemVersionOffset + spec.oemVersion.size()) {
+        return "the image is too short for the OEM version text at 0x3100";
     }
     for (const std::size_t page : spec.blankPages) {
         if (page >= length / kPage) {
