@@ -12,14 +12,7 @@ namespace {
 using test::FakeDeviceTree;
 using test::readText;
 
-std::string ids(const char* withRevision, const char* withoutRevision) {
-    std::string list = withRevision;
-    list += '\0';
-    list += withoutRevision;
-    list += '\0';
-    list += '\0';
-    return list;
-}
+using namespace std::string_literals;
 
 class SysfsDeviceManagerTest : public ::testing::Test {
 protected:
@@ -45,8 +38,8 @@ protected:
 };
 
 TEST(UsbHardwareIds, WindowsFormUppercaseFourDigits) {
-    EXPECT_EQ(usbHardwareIds(0x1c7a, 0x5c50, 0x0102), ids("USB\\VID_1C7A&PID_5C50&REV_0102", "USB\\VID_1C7A&PID_5C50"));
-    EXPECT_EQ(usbHardwareIds(0x0001, 0x000a, 0xFFFF), ids("USB\\VID_0001&PID_000A&REV_FFFF", "USB\\VID_0001&PID_000A"));
+    EXPECT_EQ(usbHardwareIds(0x1c7a, 0x5c50, 0x0102), "USB\\VID_1C7A&PID_5C50&REV_0102\0USB\\VID_1C7A&PID_5C50\0\0"s);
+    EXPECT_EQ(usbHardwareIds(0x0001, 0x000a, 0xFFFF), "USB\\VID_0001&PID_000A&REV_FFFF\0USB\\VID_0001&PID_000A\0\0"s);
 }
 
 TEST_F(SysfsDeviceManagerTest, ListsUsbDevicesButNotTheirInterfaces) {
@@ -54,9 +47,9 @@ TEST_F(SysfsDeviceManagerTest, ListsUsbDevicesButNotTheirInterfaces) {
     ASSERT_TRUE(list.opened);
     EXPECT_FALSE(list.enumerationFailed);
     ASSERT_EQ(list.devices.size(), 3u);  // 1-1, 1-2, usb1
-    EXPECT_EQ(list.devices[0].hardwareIds, ids("USB\\VID_046D&PID_C31C&REV_6400", "USB\\VID_046D&PID_C31C"));
-    EXPECT_EQ(list.devices[1].hardwareIds, ids("USB\\VID_1C7A&PID_5C50&REV_0102", "USB\\VID_1C7A&PID_5C50"));
-    EXPECT_EQ(list.devices[2].hardwareIds, ids("USB\\VID_1D6B&PID_0002&REV_0606", "USB\\VID_1D6B&PID_0002"));
+    EXPECT_EQ(list.devices[0].hardwareIds, "USB\\VID_046D&PID_C31C&REV_6400\0USB\\VID_046D&PID_C31C\0\0"s);
+    EXPECT_EQ(list.devices[1].hardwareIds, "USB\\VID_1C7A&PID_5C50&REV_0102\0USB\\VID_1C7A&PID_5C50\0\0"s);
+    EXPECT_EQ(list.devices[2].hardwareIds, "USB\\VID_1D6B&PID_0002&REV_0606\0USB\\VID_1D6B&PID_0002\0\0"s);
     for (const auto& device : list.devices) EXPECT_EQ(device.status, PresentDevice::IdStatus::Ok);
     EXPECT_EQ(manager.listed().at(list.devices[1].node), tree.usbDevicePath("1-2"));
 }

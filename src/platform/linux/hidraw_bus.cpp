@@ -241,14 +241,15 @@ std::optional<HidAttributes> HidrawBus::attributes(HidHandle handle) {
     return interface ? interface->attributes : std::nullopt;
 }
 
-bool HidrawBus::setFeature(HidHandle handle, const FeatureReport& report, std::uint32_t& errorCode) {
+// One feature ioctl on the handle's node; the buffer keeps the port's
+// layout both ways (byte 0 the report id).
+bool HidrawBus::exchange(HidHandle handle, FeatureReport& buffer, FeatureCall call, std::uint32_t& errorCode) {
     const OpenInterface* interface = find(handle);
     if (!interface) {
         errorCode = EBADF;
         return false;
     }
-    FeatureReport buffer = report;
-    const int result = calls_->setFeature(interface->fd, buffer.data(), buffer.size());
+    const int result = (calls_.get()->*call)(interface->fd, buffer.data(), buffer.size());
     if (result < 0) {
         errorCode = static_cast<std::uint32_t>(-result);
         return false;
@@ -256,19 +257,16 @@ bool HidrawBus::setFeature(HidHandle handle, const FeatureReport& report, std::u
     return true;
 }
 
-bool HidrawBus::getFeature(HidHandle handle, FeatureReport& report, std::uint32_t& errorCode) {
-    const OpenInterface* interface = find(handle);
-    if (!interface) {
-        errorCode = EBADF;
-        return false;
-    }
-    // Byte 0 names the report to fetch; the kernel leaves the id there.
+bool HidrawBus::setFeature(HidHandle handle, const FeatureReport& report, std::uint32_t& errorCode) {
     FeatureReport buffer = report;
-    const int result = calls_->getFeature(interface->fd, buffer.data(), buffer.size());
-    if (result < 0) {
-        errorCode = static_cast<std::uint32_t>(-result);
-        return false;
-    }
+    return exchange(handle, buffer, &HidrawCalls::setFeature, errorCode);
+}
+
+bool HidrawBus::getFeature(HidHandle handle, FeatureReport& report, std::uint32_t& errorCode) {
+    // Byte 0 names the report to fetch; the kernel leaves the id there. A
+    // failed Get leaves the caller's buffer as it was.
+    FeatureReport buffer = report;
+    if (!exchange(handle, buffer, &HidrawCalls::getFeature, errorCode)) return false;
     report = buffer;
     return true;
 }

@@ -91,6 +91,9 @@ private:
         std::optional<HidAttributes> attributes;
     };
 
+    using FeatureCall = int (HidrawCalls::*)(int fd, std::uint8_t* data, std::size_t size);
+
+    bool exchange(HidHandle handle, FeatureReport& buffer, FeatureCall call, std::uint32_t& errorCode);
     int openNodeWithRetry(const std::filesystem::path& node);
     unsigned collectionCountOf(const std::string& node) const;
     OpenInterface* find(HidHandle handle);
