@@ -11,17 +11,10 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <filesystem>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <optional>
 
-#include "app/profile_reader.h"
-#include "app/session.h"
-#include "platform/portable_ports.h"
+#include "../tests/core/support/sim_session.h"
 #include "platform/sim/image_maker.h"
-#include "platform/sim/simulated_hub.h"
-#include "platform/virtual_event_loop.h"
 #include "programming/firmware_flow.h"
 #include "programming/flash_mode.h"
 
@@ -29,50 +22,18 @@ namespace {
 
 using namespace qv;
 
-struct FlowOnSimulatedChip {
-    explicit FlowOnSimulatedChip(const std::string& folder) : environment(folder), session(ports(), CommandLine{}) {}
-
-    Ports ports() {
-        Ports p;
-        p.hid = &hub;
-        p.deviceManager = &hub;
-        p.loop = &loop;
-        p.store = &store;
-        p.processes = &processes;
-        p.keepAwake = &keepAwake;
-        p.environment = &environment;
-        p.profile = &profile;
-        p.directory = &directory;
-        p.standardOutput = &standardOutput;
-        return p;
-    }
-
-    VirtualEventLoop loop;
-    sim::SimulatedHub hub{loop};
-    MemorySystemStore store;
-    RecordingProcessControl processes;
-    NoKeepAwake keepAwake;
-    FixedFolderEnvironment environment;
-    ProfileReader profile;
-    FolderDirectoryListing directory;
-    std::ostringstream standardOutput;
-    Session session;
-};
-
 void BM_ProgramFirmwareImage126K(benchmark::State& state) {
     const auto image = sim::makeFirmwareImage(
         {.kind = sim::ImageKind::Layout126K, .version = "FW 2.00", .oemVersion = "OEM 2.00"});
-    const auto folder = std::filesystem::temp_directory_path() / "qv-programming-bench";
-    std::filesystem::create_directories(folder);
-
     double hostSeconds = 0;
     std::uint64_t exchanges = 0;
     std::uint64_t waitedMs = 0;
     std::int64_t runs = 0;
     bool allPassed = true;
+    std::optional<qv::testing::SimSession> rig;
     for (auto _ : state) {
         state.PauseTiming();
-        FlowOnSimulatedChip bench(folder.string() + "/");
+        auto& bench = rig.emplace();
         bench.hub.setLogging(false);
         auto& device = bench.hub.addDevice({.family = sim::Family::FF5C, .mode = sim::Mode::Flash});
         device.chip().loadFlash(std::span(image).first(0x2000));
@@ -92,9 +53,9 @@ void BM_ProgramFirmwareImage126K(benchmark::State& state) {
         waitedMs += bench.loop.elapsedMilliseconds() - elapsedBefore;
         allPassed = allPassed && bench.session.ResultCode == 0;
         ++runs;
+        rig.reset();
         state.ResumeTiming();
     }
-    std::filesystem::remove_all(folder);
     if (!allPassed) {
         state.SkipWithError("the flow did not end in success");
         return;

@@ -19,10 +19,8 @@ protected:
         session.FF6DPresent = true;
         OpenDeviceInMode(session, 5);
         EXPECT_EQ(session.DeviceModeState, 2);
-        session.closeMainWindow = [this] { ++closes; };
         return device;
     }
-    int closes = 0;
 };
 
 TEST_F(CodePatchTest, ProgramsThePatchAndBringsTheChipBack) {

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <span>
 #include <string>
@@ -23,25 +25,26 @@ inline std::vector<std::uint8_t> bytesOf(std::span<const std::uint8_t> bytes, st
     return {bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(to)};
 }
 
-class FlowTest : public ::testing::Test {
-protected:
-    SimSession sim;
-    Session& session = sim.session;
+inline std::vector<std::uint8_t> image(const sim::ImageSpec& spec) {
+    auto bytes = sim::makeFirmwareImage(spec);
+    EXPECT_FALSE(bytes.empty()) << sim::imageSpecProblem(spec);
+    return bytes;
+}
+
+// A session on its own simulated hub, with what the flow tests look at.
+struct FlowRig {
+    FlowRig() {
+        session.closeMainWindow = [this] { ++closes; };
+    }
 
     sim::SimulatedDevice& addDevice(sim::DeviceConfig config = {}) { return sim.hub.addDevice(config); }
-
-    static std::vector<std::uint8_t> image(const sim::ImageSpec& spec) {
-        auto bytes = sim::makeFirmwareImage(spec);
-        EXPECT_FALSE(bytes.empty()) << sim::imageSpecProblem(spec);
-        return bytes;
-    }
 
     // Every line Memo1 has shown at a 500 ms tick of the warning blinker,
     // in the order first seen.
     void recordMemo1() {
         session.Timer5.onTick([this] {
             for (const auto& line : session.window.memo1.lines()) {
-                if (std::find(memo1Seen.begin(), memo1Seen.end(), line) == memo1Seen.end()) {
+                if (!seenInMemo1(line)) {
                     memo1Seen.push_back(line);
                 }
             }
@@ -50,6 +53,19 @@ protected:
     }
     bool seenInMemo1(const std::string& line) const {
         return std::find(memo1Seen.begin(), memo1Seen.end(), line) != memo1Seen.end();
+    }
+
+    // Runs `fault` once, at the first 500 ms tick of the error-panel blinker
+    // from now: half a second into a programming flow the write is well
+    // under way and every read of the device's old content is done.
+    void injectDuringWrite(std::function<void()> fault) {
+        session.Timer2.onTick([this, fault] {
+            if (!injected) {
+                injected = true;
+                fault();
+            }
+        });
+        session.setTimer(session.Timer2, true);
     }
 
     long countInMemo2(const std::string& line) const {
@@ -72,7 +88,13 @@ protected:
         return text;
     }
 
+    SimSession sim;
+    Session& session = sim.session;
     std::vector<std::string> memo1Seen;
+    bool injected = false;
+    int closes = 0;  // closings of the main window the outcomes asked for
 };
+
+class FlowTest : public ::testing::Test, public FlowRig {};
 
 } // namespace qv::testing

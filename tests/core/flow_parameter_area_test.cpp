@@ -16,9 +16,7 @@ namespace {
 class ParameterAreaTest : public FlowTest {
 protected:
     sim::SimulatedDevice& addRunningChip(sim::ParameterLayout layout = {}) {
-        auto& device = addDevice({.family = sim::Family::FF5C, .parameters = layout});
-        session.closeMainWindow = [this] { ++closes; };
-        return device;
+        return addDevice({.family = sim::Family::FF5C, .parameters = layout});
     }
     void loadAndOpen(std::vector<std::uint8_t> file) {
         session.ImageBuffer = std::move(file);
@@ -34,7 +32,6 @@ protected:
         }
         return false;
     }
-    int closes = 0;
 };
 
 TEST_F(ParameterAreaTest, ParameterFileIsWrittenSavedAndVerified) {
