@@ -24,10 +24,7 @@ std::uint16_t wordAt(std::span<const std::uint8_t> bytes, std::size_t offset) {
     return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
 }
 
-void refuseSize(Session& session) {
-    session.window.memo1.append("Size error.");
-    session.ResultCode = kPatchSizeError;
-}
+void refuseSize(Session& session) { RecordRefusal(session, kPatchSizeError, "Size error."); }
 
 } // namespace
 
@@ -40,7 +37,7 @@ void ProgramCodePatch(Session& session) {
         return;
     }
     if (wordAt(patch, 0) != kPatchHeader) {
-        session.ResultCode = kPatchHeaderError;
+        RecordRefusal(session, kPatchHeaderError);
         return;
     }
     const std::uint16_t length = wordAt(patch, 2);

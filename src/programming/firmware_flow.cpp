@@ -158,11 +158,6 @@ void showVersions(Session& session, WorkBuffer& work, const Versions& v) {
     memo1.append("New Version: " + v.newVersion + "\n");
 }
 
-void refuse(Session& session, std::uint8_t code) {
-    session.window.borderIcons.systemMenu = true;
-    session.ResultCode = code;
-}
-
 // FF5C/FF7A images must match the device's resident preload code: the same
 // clock source and the same interrupt-vector area. Then the version slot is
 // stamped so the device reports the installed version afterwards.
@@ -178,8 +173,7 @@ bool checkAgainstPreloadCode(Session& session, WorkBuffer& work, const Versions&
     }
     if (session.options.NOCHECKCLOCKMATCH == 0 &&
         ((image[kClockOffsetFF5C] ^ device[kClockOffsetFF5C]) & kClockSelectBit) != 0) {
-        memo1.append("Clock setting not match.");
-        refuse(session, kClockMismatch);
+        RecordRefusal(session, kClockMismatch, "Clock setting not match.");
         return false;
     }
     if (session.options.NOCHECKIVT == 0) {
@@ -191,8 +185,7 @@ bool checkAgainstPreloadCode(Session& session, WorkBuffer& work, const Versions&
             char line[64];
             std::snprintf(line, sizeof line, "IVT Error(%Xh)(%02Xh != %02Xh).", unsigned{i}, unsigned{image[i]},
                           unsigned{device[i]});
-            memo1.append(line);
-            refuse(session, kIvtMismatch);
+            RecordRefusal(session, kIvtMismatch, line);
             return false;
         }
     }
@@ -257,11 +250,9 @@ void ProgramFirmwareImage(Session& session) {
     if (session.ImageBuffer.empty()) {
         return;
     }
-    auto& memo1 = session.window.memo1;
     const auto layout = planLayout(session, chipClass);
     if (!layout) {
-        memo1.append("Size error.");
-        session.ResultCode = kSizeError;
+        RecordRefusal(session, kSizeError, "Size error.");
         return;
     }
 

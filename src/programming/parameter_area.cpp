@@ -10,6 +10,7 @@
 #include "device/device_link.h"
 #include "platform/event_loop.h"
 #include "programming/image.h"
+#include "programming/result_display.h"
 #include "programming/settle.h"
 
 namespace qv {
@@ -104,8 +105,7 @@ void UpdateParameterArea(Session& session) {
         readAddress = fileWord(file, 4);
         // The bytes come from the file and are read back into one page.
         if (count > kParameterFileLength) {
-            memo1.append("Size error.");
-            session.ResultCode = kDirectWriteSizeError;
+            RecordRefusal(session, kDirectWriteSizeError, "Size error.");
             return;
         }
         memo1.append("Write Data to eFlash");

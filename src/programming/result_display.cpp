@@ -45,6 +45,14 @@ void ShowSuccessEnding(Session& session, const VersionReport* versions) {
     }
 }
 
+void RecordRefusal(Session& session, std::uint8_t code, const std::string& line) {
+    if (!line.empty()) {
+        session.window.memo1.append(line);
+    }
+    session.window.borderIcons.systemMenu = true;
+    FinishOutcome(session, code, CloseKey::FAIL);
+}
+
 void ShowFailureEnding(Session& session) {
     session.window.memo1.fontColour = colour::kRed;
     session.window.memo1.append("Failure");

@@ -24,6 +24,12 @@ void ShowResultFrame(Session& session);
 void ShowSuccessEnding(Session& session, const VersionReport* versions = nullptr);
 void ShowFailureEnding(Session& session);
 
+// A flow that refuses its file before touching the flash: its line (if
+// any) is appended to Memo1, the code is recorded, the window gets its system menu (and close box) back, and the
+// [CLOSEAPP] FAIL rule applies, so that a silent run ends with the code
+// instead of waiting behind a hidden window. No result log is written.
+void RecordRefusal(Session& session, std::uint8_t code, const std::string& line = {});
+
 // Result code of a failed code programming.
 inline constexpr unsigned kProgrammingFailed = 16;
 

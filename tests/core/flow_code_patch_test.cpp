@@ -108,25 +108,28 @@ TEST_F(CodePatchTest, RefusesWhatIsNoPatchWithoutTouchingTheDevice) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SimSession sim;
-        sim.hub.addDevice({.family = sim::Family::FF6D, .mode = sim::Mode::Flash});
-        sim.session.FF6DPresent = true;
-        OpenDeviceInMode(sim.session, 5);
-        const auto exchanges = sim.hub.exchangeCount();
-        const auto linesBefore = sim.session.window.memo1.lines();
-        sim.session.window.borderIcons.systemMenu = false;
-        sim.session.ImageBuffer = c.file;
+        FlowRig rig;
+        rig.addDevice({.family = sim::Family::FF6D, .mode = sim::Mode::Flash});
+        rig.session.FF6DPresent = true;
+        OpenDeviceInMode(rig.session, 5);
+        const auto exchanges = rig.sim.hub.exchangeCount();
+        const auto linesBefore = rig.session.window.memo1.lines();
+        rig.session.window.borderIcons.systemMenu = false;
+        rig.session.options.FAIL = 1;  // as under the silent switch
+        rig.session.ImageBuffer = c.file;
 
-        ProgramCodePatch(sim.session);
+        ProgramCodePatch(rig.session);
 
-        EXPECT_EQ(sim.session.ResultCode, c.code);
+        EXPECT_EQ(rig.session.ResultCode, c.code);
         auto expected = linesBefore;
         if (c.sizeLine) {
             expected.push_back("Size error.");
         }
-        EXPECT_EQ(sim.session.window.memo1.lines(), expected);
-        EXPECT_EQ(sim.hub.exchangeCount(), exchanges);
-        EXPECT_FALSE(sim.session.window.borderIcons.systemMenu);
+        EXPECT_EQ(rig.session.window.memo1.lines(), expected);
+        EXPECT_EQ(rig.sim.hub.exchangeCount(), exchanges);
+        EXPECT_TRUE(rig.session.window.borderIcons.systemMenu);  // the close box returns
+        EXPECT_EQ(rig.closes, 1);
+        EXPECT_EQ(rig.resultLog(), "");
     }
 }
 

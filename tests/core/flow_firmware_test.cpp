@@ -224,16 +224,15 @@ TEST(FirmwareFlow, ImageThatDoesNotSuitThePreloadCodeIsRefused) {
         std::function<void(std::vector<std::uint8_t>&)> change;
         std::string line;  // how the last line of Memo1 begins
         std::uint8_t code;
-        bool systemMenu;
     };
     const Case cases[] = {
-        {"clock", [](auto& f) { f[0x87] ^= 0x10; }, "Clock setting not match.", 162, true},
-        {"vector byte", [](auto& f) { f[0x8C] ^= 0x01; }, ivtLine, 163, true},
-        {"first checked byte", [](auto& f) { f[0x04] ^= 0x80; }, "IVT Error(4h)(", 163, true},
-        {"one page", [](auto& f) { f.resize(0x400); }, "Size error.", 161, false},
-        {"ends inside the preload area", [](auto& f) { f.resize(0x1C01); }, "Size error.", 161, false},
-        {"ends with the preload area", [](auto& f) { f.resize(0x2000); }, "Size error.", 161, false},
-        {"no OEM version field", [](auto& f) { f.resize(0x3000); }, "Size error.", 161, false},
+        {"clock", [](auto& f) { f[0x87] ^= 0x10; }, "Clock setting not match.", 162},
+        {"vector byte", [](auto& f) { f[0x8C] ^= 0x01; }, ivtLine, 163},
+        {"first checked byte", [](auto& f) { f[0x04] ^= 0x80; }, "IVT Error(4h)(", 163},
+        {"one page", [](auto& f) { f.resize(0x400); }, "Size error.", 161},
+        {"ends inside the preload area", [](auto& f) { f.resize(0x1C01); }, "Size error.", 161},
+        {"ends with the preload area", [](auto& f) { f.resize(0x2000); }, "Size error.", 161},
+        {"no OEM version field", [](auto& f) { f.resize(0x3000); }, "Size error.", 161},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -248,7 +247,7 @@ TEST(FirmwareFlow, ImageThatDoesNotSuitThePreloadCodeIsRefused) {
         EXPECT_EQ(rig.session.ResultCode, c.code);
         EXPECT_EQ(lines.back().rfind(c.line, 0), 0u) << lines.back();
         EXPECT_TRUE(rig.session.window.memo1.contains(c.code == 161 ? "Size error." : "New Version: FW 2.00\n"));
-        EXPECT_EQ(rig.session.window.borderIcons.systemMenu, c.systemMenu);
+        EXPECT_TRUE(rig.session.window.borderIcons.systemMenu);  // the close box returns
         EXPECT_TRUE(rig.flashUnchanged());
         EXPECT_TRUE(rig.erases().empty());
         EXPECT_EQ(rig.device.mode(), sim::Mode::Flash);

@@ -117,7 +117,9 @@ TEST_F(ParameterAreaTest, ChipLostDuringTheSaveNeverReportsSuccess) {
     EXPECT_EQ(session.window.memo1.lines(), std::vector<std::string>{"Failure"});
 }
 
-TEST(ParameterArea, RefusalsLeaveTheOutcomeAlone) {
+// Refusals of the file's form leave everything as it was; a direct write
+// that cannot be verified is refused with a code like a code patch.
+TEST(ParameterArea, RefusalsLeaveTheWindowAlone) {
     auto wrongMagic = sim::makeFirmwareImage({.kind = sim::ImageKind::ParameterFile});
     wrongMagic[1] = 0x5D;
     auto wideSize = sim::makeFirmwareImage({.kind = sim::ImageKind::ParameterFile, .dataLength = 0x180});
@@ -130,19 +132,22 @@ TEST(ParameterArea, RefusalsLeaveTheOutcomeAlone) {
         const char* line;  // nullptr: nothing appended
         std::uint8_t code;
         bool queried;
+        bool recorded;  // system menu back, FAIL rule applied
     };
     const Case cases[] = {
-        {"wrong magic", wrongMagic, "Error!! This is not VOR Parameters file!", 99, true},
-        {"size the device lacks", wideSize, "Error!! The Size of Parameters File is not match !!", 99, true},
-        {"not 1 KiB", longFile, nullptr, 99, true},
-        {"direct write beyond a page", wideCount, "Size error.", 177, false},
+        {"wrong magic", wrongMagic, "Error!! This is not VOR Parameters file!", 99, true, false},
+        {"size the device lacks", wideSize, "Error!! The Size of Parameters File is not match !!", 99, true, false},
+        {"not 1 KiB", longFile, nullptr, 99, true, false},
+        {"direct write beyond a page", wideCount, "Size error.", 177, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SimSession sim;
-        Session& session = sim.session;
-        auto& device = sim.hub.addDevice({.family = sim::Family::FF5C});
+        FlowRig rig;
+        Session& session = rig.session;
+        auto& sim = rig.sim;
+        auto& device = rig.addDevice({.family = sim::Family::FF5C});
         ReopenNormalMode(session);
+        session.options.FAIL = 1;
         const auto storedBefore = bytesOf(device.chip().storedParameters(), 0, 128);
         session.ImageBuffer = c.file;
         session.ResultCode = 99;
@@ -157,7 +162,9 @@ TEST(ParameterArea, RefusalsLeaveTheOutcomeAlone) {
 
         EXPECT_EQ(session.window.memo1.lines(), expected);
         EXPECT_EQ(session.ResultCode, c.code);
-        EXPECT_FALSE(session.window.borderIcons.systemMenu);
+        EXPECT_EQ(session.window.borderIcons.systemMenu, c.recorded);
+        EXPECT_EQ(rig.closes, c.recorded ? 1 : 0);
+        EXPECT_EQ(rig.resultLog(), "");
         EXPECT_FALSE(session.Timer2.enabled());
         EXPECT_EQ(bytesOf(device.chip().storedParameters(), 0, 128), storedBefore);
         bool queried = false;
