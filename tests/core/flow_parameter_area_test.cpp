@@ -90,6 +90,22 @@ TEST_F(ParameterAreaTest, DirectWriteThatDoesNotStickFails) {
     EXPECT_TRUE(session.window.borderIcons.systemMenu);
 }
 
+TEST_F(ParameterAreaTest, BytesThatCannotBeReadBackAreNoMatch) {
+    auto& device = addRunningChip({.workBufferAddress = 0x0800, .storedCopyAddress = 0x040000, .size = 128});
+    auto file = image({.kind = sim::ImageKind::DirectWrite, .dataLength = 0x40, .address = 0x0800});
+    std::fill(file.begin() + 6, file.begin() + 0x40, 0);  // what an unread byte would hold
+    loadAndOpen(file);
+    sim.hub.setLogging(false);
+    // 64 byte writes, then the chip is gone after the reads of the header.
+    device.faults().disconnectAtExchange = 64 + 2 * 6 + 1;
+
+    Button4Click(session);
+
+    EXPECT_EQ(bytesOf(device.chip().workBuffer(), 0, 0x40), bytesOf(file, 0, 0x40));
+    EXPECT_EQ(session.ResultCode, 17);
+    EXPECT_EQ(session.window.memo1.lines(), std::vector<std::string>{"Failure"});
+}
+
 TEST_F(ParameterAreaTest, EmptyParameterAreaTakesAnEmptyFile) {
     addRunningChip({.size = 0});
     loadAndOpen(image({.kind = sim::ImageKind::ParameterFile, .dataLength = 0}));
