@@ -1,16 +1,17 @@
 // Arbitrary files through the image checks: every checksum rule that applies
 // to the length, the checksum with arbitrary region and word positions, the
-// fixed text fields and ShowImageVersion. Nothing may read outside the file.
+// fixed text fields, ShowImageVersion and the start-up check. Nothing may
+// read outside the file.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <iterator>
 #include <span>
 #include <vector>
 
-#include "app/session.h"
-#include "platform/portable_ports.h"
-#include "platform/virtual_event_loop.h"
+#include "../tests/core/support/sim_session.h"
 #include "programming/image.h"
 
 namespace {
@@ -23,36 +24,32 @@ std::uint32_t readWord(const std::uint8_t* data, std::size_t size, std::size_t a
     return value;
 }
 
-struct FuzzSession {
-    FuzzSession() : session(ports(), qv::CommandLine{}) {}
-    qv::Ports ports() {
-        qv::Ports p;
-        p.hid = &bus;
-        p.deviceManager = &deviceManager;
-        p.loop = &loop;
-        p.store = &store;
-        p.processes = &processes;
-        p.keepAwake = &keepAwake;
-        p.environment = &environment;
-        return p;
-    }
-    qv::EmptyHidBus bus;
-    qv::EmptyDeviceManager deviceManager;
-    qv::VirtualEventLoop loop;
-    qv::MemorySystemStore store;
-    qv::RecordingProcessControl processes;
-    qv::NoKeepAwake keepAwake;
-    qv::FixedFolderEnvironment environment{"./"};
-    qv::Session session;
-};
-
 // Short inputs reach the long layouts too: the first byte may pick one of
 // the accepted lengths, which is then filled with the input repeated.
 constexpr std::size_t kChosenLengths[] = {0x400,  0x7C00,  0x8000,  0xD400,  0xD800,  0xDC00,  0xE000,
                                           0x10000, 0x1DC00, 0x1E000, 0x1F800, 0x1FC00, 0x20000, 0x2F800,
                                           0x30000, 0x1F7FF, 0x20001, 0x2400};
 
-void checkImage(FuzzSession& fuzz, const std::uint8_t* data, std::size_t size) {
+// The loaded-image steps: the version line and the start-up check with no
+// device to open (no device traffic): before any search (-1) or after one
+// that found nothing (0).
+void checkLoadedImage(qv::Session& session, const std::uint8_t* data, std::size_t size,
+                      std::initializer_list<int> modeStates) {
+    session.options.NORESULTLOG = 1;
+    session.ImageBuffer.assign(data, data + size);
+    session.FF6DPresent = (size & 4) != 0;
+    session.window.memo1.clear();
+    qv::ShowImageVersion(session);
+    session.FF6DPresent = false;
+    session.options.SPECIALLYBINSIZEFOR5C80 = (size & 2) != 0 ? static_cast<std::int32_t>(size / 1024) : 126;
+    for (const int modeState : modeStates) {
+        session.DeviceModeState = modeState;
+        session.window.memo1.clear();
+        (void)qv::StartupImageCheck(session);
+    }
+}
+
+void checkImage(qv::testing::SimSession& fuzz, const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> image(data, size);
 
     // The rules the updater applies to this length.
@@ -83,26 +80,22 @@ void checkImage(FuzzSession& fuzz, const std::uint8_t* data, std::size_t size) {
     (void)qv::fieldText(image, qv::kPreloadVersionOffset, qv::kShortVersionWidth);
     (void)qv::fieldText(image, readWord(data, size, 16), readWord(data, size, 20) % 64);
 
-    auto& session = fuzz.session;
-    session.ImageBuffer.assign(data, data + size);
-    for (const bool oemField : {false, true}) {
-        session.FF6DPresent = oemField;
-        session.window.memo1.clear();
-        qv::ShowImageVersion(session);
-    }
+    checkLoadedImage(fuzz.session, data, size, {-1, 0});
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static FuzzSession fuzz;
+    static qv::testing::SimSession fuzz;
     checkImage(fuzz, data, size);
     if (size >= 2 && data[0] < std::size(kChosenLengths)) {
+        // The start-up check covers the rules of the length; the fields are
+        // the raw input's.
         std::vector<std::uint8_t> expanded(kChosenLengths[data[0]]);
-        for (std::size_t i = 0; i < expanded.size(); ++i) {
-            expanded[i] = data[1 + i % (size - 1)];
+        for (std::size_t at = 0; at < expanded.size(); at += size - 1) {
+            std::memcpy(expanded.data() + at, data + 1, std::min(size - 1, expanded.size() - at));
         }
-        checkImage(fuzz, expanded.data(), expanded.size());
+        checkLoadedImage(fuzz.session, expanded.data(), expanded.size(), {0});
     }
     return 0;
 }

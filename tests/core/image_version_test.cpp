@@ -2,7 +2,7 @@
 // ShowImageVersion appends for each device family.
 #include <gtest/gtest.h>
 
-#include "image_test_session.h"
+#include "support/sim_session.h"
 #include "platform/sim/image_maker.h"
 #include "programming/image.h"
 
@@ -47,7 +47,8 @@ TEST(ShowImageVersion, PicksTheFieldByFamily) {
                                                .version = "FW 5C 1.0",
                                                .oemVersion = "OEM text of thirty-two chars!!!!"});
     for (const auto& c : cases) {
-        testing::ImageTestSession t("version");
+        testing::SimSession t;
+        t.session.window.memo1.clear();
         t.session.ImageBuffer = image;
         t.session.FF6DPresent = c.ff6d;
         t.session.FF4EPresent = c.ff4e;
@@ -58,7 +59,8 @@ TEST(ShowImageVersion, PicksTheFieldByFamily) {
 }
 
 TEST(ShowImageVersion, NothingLoadedNothingShownAndShortFilesStayInside) {
-    testing::ImageTestSession t("version-edge");
+    testing::SimSession t;
+    t.session.window.memo1.clear();
     ShowImageVersion(t.session);
     EXPECT_TRUE(t.session.window.memo1.lines().empty());
 
