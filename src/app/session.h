@@ -43,8 +43,9 @@ struct Ports {
     std::ostream* standardOutput = nullptr;  // the two debugging lines
 };
 
-// Verdict of the update-file selection.
-enum class SelectionVerdict { Selected, NoFile, TooMany, UpToDate };
+// Verdict of the update-file selection. BadVersion: a version text whose
+// number part is not a decimal number stopped the choice.
+enum class SelectionVerdict { Selected, NoFile, TooMany, UpToDate, BadVersion };
 
 struct Session {
     Session(const Ports& ports, CommandLine commandLine);

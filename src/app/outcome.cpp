@@ -1,0 +1,28 @@
+#include "app/outcome.h"
+
+#include "app/main_window.h"
+#include "app/session.h"
+
+namespace qv {
+
+bool isProgrammingRefusal(std::uint8_t code) {
+    using namespace result_code;
+    return code == kImageSizeError || code == kClockMismatch || code == kIvtMismatch || code == kPatchSizeError ||
+           code == kPatchHeaderError;
+}
+
+void RecordOutcome(Session& session, int fontSize, const std::vector<std::string>& lines, std::uint8_t code,
+                   CloseKey closeKey) {
+    TextPane& pane = session.window.memo1;
+    pane.clear();
+    pane.fontSize = fontSize;
+    pane.fontColour = colour::kRed;
+    for (const auto& line : lines) pane.append(line);
+    restoreSystemMenu(session);
+    WriteResultLog(session);
+    FinishOutcome(session, code, closeKey);
+}
+
+bool operatorAbsent(const Session& session) { return !session.window.visible; }
+
+} // namespace qv

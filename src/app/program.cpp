@@ -1,0 +1,73 @@
+#include "app/program.h"
+
+#include <iostream>
+
+#include "app/main_window.h"
+#include "app/result_reporting.h"
+#include "platform/event_loop.h"
+#include "programming/flash_mode.h"
+
+namespace qv {
+
+namespace {
+
+constexpr std::uint32_t kLongestWaitMs = 1000;
+
+// A run is still under way while one of the run timers can tick.
+bool runPending(const Session& session) {
+    return session.Timer1.enabled() || session.Timer3.enabled() || session.Timer4.enabled();
+}
+
+// Steps that follow an outcome in the same tick may reopen the device after
+// the close sequence released it; the device gets its closing handshake
+// last all the same.
+void releaseDeviceAtExit(Session& session) {
+    if (session.link.FoundDeviceCount() != 0) OpenDeviceInMode(session, 0);
+}
+
+int runSession(EventLoop& loop, Ports ports, const CommandLine& commandLine,
+               const std::function<void(Session&)>& attachView) {
+    ports.loop = &loop;
+    Session session(ports, commandLine);
+    session.silent = commandLine.hasFlag("/S");
+    session.window.visible = !session.silent && static_cast<bool>(attachView);
+    CreateMainWindow(session);
+    if (session.window.visible) attachView(session);
+    while (!session.window.closed) {
+        if (!session.window.visible && !runPending(session)) {
+            session.closeMainWindow();
+            break;
+        }
+        loop.processEvents(kLongestWaitMs);
+    }
+    releaseDeviceAtExit(session);
+    return ExitCode(session);
+}
+
+} // namespace
+
+int runProgram(EventLoop& loop, ProgramHost& host, const CommandLine& commandLine,
+               const std::function<void(Session&)>& attachView) {
+    Ports ports;
+    std::string error;
+    if (!host.open(loop, ports, error)) {
+        std::cerr << "QuorvexUpdate: " << error << "\n";
+        return kExitStartFailure;
+    }
+    const int exitCode = runSession(loop, ports, commandLine, attachView);
+    if (!host.close(error)) {
+        std::cerr << "QuorvexUpdate: " << error << "\n";
+        return exitCode != 0 ? exitCode : kExitStartFailure;
+    }
+    return exitCode;
+}
+
+std::optional<std::string> simulationFolder(const CommandLine& commandLine) {
+    static const std::string kPrefix = "--simulate=";
+    for (const auto& parameter : commandLine.parameters()) {
+        if (parameter.compare(0, kPrefix.size(), kPrefix) == 0) return parameter.substr(kPrefix.size());
+    }
+    return std::nullopt;
+}
+
+} // namespace qv

@@ -1,0 +1,47 @@
+#pragma once
+// The whole program on a given event loop: the main window is created
+// (hidden under "/S" or without a view), Timer4 runs the start-up sequence
+// 100 ms after the loop starts, the loop runs until the window closes, and
+// the exit code follows from ResultCode. The headless program and the Qt
+// window program share this; only the event loop and the view differ.
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/session.h"
+
+namespace qv {
+
+class EventLoop;
+
+// Where a run gets its ports. open() is called once with the run's event
+// loop, before the window is created (a simulated hub is built on that loop
+// so that its re-enumeration delays follow the program's clock); close()
+// once the window has closed and the device is released (a simulated hub
+// saves its state there).
+class ProgramHost {
+public:
+    virtual ~ProgramHost() = default;
+    // False with the reason when the run cannot start.
+    virtual bool open(EventLoop& loop, Ports& ports, std::string& error) = 0;
+    virtual bool close(std::string& error) = 0;
+};
+
+// Exit code of a run whose ports could not be set up (or whose simulated
+// device state could not be saved): no outcome code uses it.
+inline constexpr int kExitStartFailure = 2;
+
+// Runs the program to its end and returns the process exit code.
+// attachView connects a window view to the session once the window has been
+// created; without one (headless) the window stays hidden. A hidden window
+// has no operator: the loop then also ends when no run is left to tick
+// (Timer1, Timer3 and Timer4 all stopped) instead of waiting for a close
+// that nobody could give.
+int runProgram(EventLoop& loop, ProgramHost& host, const CommandLine& commandLine,
+               const std::function<void(Session&)>& attachView = {});
+
+// The folder of "--simulate=DIR", when that parameter is given.
+std::optional<std::string> simulationFolder(const CommandLine& commandLine);
+
+} // namespace qv
