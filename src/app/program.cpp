@@ -32,7 +32,7 @@ int runSession(EventLoop& loop, Ports ports, const CommandLine& commandLine,
     session.silent = commandLine.hasFlag("/S");
     session.window.visible = !session.silent && static_cast<bool>(attachView);
     CreateMainWindow(session);
-    if (session.window.visible) attachView(session);
+    if (attachView) attachView(session);
     while (!session.window.closed) {
         if (!session.window.visible && !runPending(session)) {
             session.closeMainWindow();

@@ -34,7 +34,8 @@ inline constexpr int kExitStartFailure = 2;
 
 // Runs the program to its end and returns the process exit code.
 // attachView connects a window view to the session once the window has been
-// created; without one (headless) the window stays hidden. A hidden window
+// created; without one (headless) the window stays hidden, and under "/S"
+// it stays hidden all the same. A hidden window
 // has no operator: the loop then also ends when no run is left to tick
 // (Timer1, Timer3 and Timer4 all stopped) instead of waiting for a close
 // that nobody could give.

@@ -1,0 +1,48 @@
+#pragma once
+// A seeded fault campaign: the whole updater (start-up, run, programming,
+// reporting) run again and again in-process on virtual time against a
+// simulated sensor hub that fails at random: transport errors, a burst of
+// failed exchanges, an unplugged device or a power loss at a random
+// exchange, wrong page-buffer sums, bit flips in the read-back and slow or
+// flickering re-enumeration. Each run is silent ("/S"), so it ends by
+// itself and its exit code is its verdict.
+//
+// Two promises are checked on every run:
+// - a run that reports success (exit code 0) has left the firmware area of
+//   the flash exactly as the image says;
+// - after a failed run the device (plugged in again, power back) is brought
+//   to the new firmware by the next run, which meets no faults.
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace qv::sim {
+
+struct CampaignSettings {
+    unsigned runs = 100;
+    std::uint32_t seed = 1;
+    // Virtual time after which a run counts as hung and is closed.
+    std::uint32_t runTimeLimitMs = 30 * 60 * 1000;
+};
+
+struct CampaignFigures {
+    unsigned runs = 0;
+    unsigned succeeded = 0;           // exit code 0 and the flash right
+    unsigned failed = 0;              // a non-zero exit code
+    unsigned wrongSuccess = 0;        // exit code 0 but the flash differs: must stay 0
+    unsigned hung = 0;                // a run that did not end: must stay 0
+    unsigned leftInFlashMode = 0;     // failed runs that left the chip in its loader
+    unsigned recovered = 0;           // failed runs whose next run updated the device
+    unsigned notRecovered = 0;        // must stay 0
+    std::uint64_t exchangesPerCleanUpdate = 0;
+    std::map<int, unsigned> exitCodes;  // exit code -> runs
+};
+
+// Runs the campaign in `folder` (an empty scratch folder: it gets TAVO.ini,
+// the update file and the result logs).
+CampaignFigures runFaultCampaign(const CampaignSettings& settings, const std::string& folder);
+
+// One line per figure, for reports.
+std::string describe(const CampaignFigures& figures);
+
+} // namespace qv::sim

@@ -1,0 +1,32 @@
+// A modest seeded fault campaign over the whole program; the full one
+// (1,000+ runs) is the benchmark FaultCampaign in bench/.
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+#include "platform/sim/fault_campaign.h"
+#include "support/sim_session.h"
+
+namespace qv {
+namespace {
+
+TEST(FaultCampaign, NoSuccessWithWrongFlashAndEveryFailedDeviceRecovers) {
+    testing::ScratchDirectory scratch("qv-campaign");
+    sim::CampaignSettings settings;
+    settings.runs = 40;
+    settings.seed = 20240131;
+    const sim::CampaignFigures figures = sim::runFaultCampaign(settings, scratch.folder());
+    std::cout << sim::describe(figures) << "\n";
+    EXPECT_EQ(figures.runs, settings.runs);
+    EXPECT_EQ(figures.wrongSuccess, 0u);
+    EXPECT_EQ(figures.hung, 0u);
+    EXPECT_EQ(figures.notRecovered, 0u);
+    EXPECT_EQ(figures.recovered, figures.failed);
+    // The faults must bite, or the campaign proves nothing.
+    EXPECT_GT(figures.failed, settings.runs / 10);
+    EXPECT_GT(figures.leftInFlashMode, 0u);
+    EXPECT_GT(figures.exchangesPerCleanUpdate, 1000u);
+}
+
+} // namespace
+} // namespace qv

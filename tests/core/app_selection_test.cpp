@@ -1,0 +1,269 @@
+// Choosing the update file: candidate search and the five rules.
+#include <gtest/gtest.h>
+
+#include "app/update_selection.h"
+#include "programming/flash_mode.h"
+#include "support/app_fixture.h"
+
+namespace qv {
+namespace {
+
+using testing::AppTest;
+using testing::imageWithVersion;
+
+class Selection : public AppTest {};
+
+TEST_F(Selection, CandidateSearchTakesExactlyDotBinAndSkipsHiddenSystemAndFolders) {
+    listing.folders[sim.scratch.folder()] = {
+        {"A.bin"},   {"B.BIN"},      {"c.bin2"},  {"d.bin.old"}, {"e.x.bin"},
+        {"hid.bin", false, true},    {"sys.bin", false, false, true}, {"dir.bin", true}, {"bin"},
+    };
+    EXPECT_EQ(FindUpdateCandidates(session(), sim.scratch.folder(), false),
+              (std::vector<std::string>{"A.bin", "e.x.bin"}));
+    EXPECT_EQ(FindUpdateCandidates(session(), sim.scratch.folder(), true),
+              (std::vector<std::string>{sim.scratch.folder() + "A.bin", sim.scratch.folder() + "e.x.bin"}));
+}
+
+TEST_F(Selection, PlainRuleOneFileIsSelectedAndTheUpperCaseExtensionIsNoCandidate) {
+    addFile("A.bin", imageWithVersion("X"));
+    addFile("B.BIN", imageWithVersion("Y"));
+    listInOrder({"A.bin", "B.BIN"});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
+    EXPECT_EQ(session().UpdateCandidates, std::vector<std::string>{"A.bin"});
+}
+
+TEST_F(Selection, PlainRuleCountsNoneOneAndTooMany) {
+    listInOrder({});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::NoFile);
+
+    std::vector<std::string> seventeen;
+    for (int i = 0; i < 17; ++i) seventeen.push_back("f" + std::to_string(i) + ".bin");
+    listInOrder(seventeen);
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::TooMany);
+    EXPECT_EQ(session().UpdateCandidates.size(), 16u);
+    EXPECT_EQ(session().UpdateCandidates.back(), "f15.bin");
+}
+
+class NameRule : public AppTest {
+protected:
+    NameRule() : AppTest(CommandLine({"/fnew.BIN"})) {}
+};
+
+TEST_F(NameRule, SelectsTheCandidateWhoseNameMatchesInAnyLetterCase) {
+    listInOrder({"old.bin", "New.bin", "other.bin"});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
+    EXPECT_EQ(session().UpdateCandidates.front(), "New.bin");
+    // No device is touched by the name rule.
+    EXPECT_EQ(session().DeviceModeState, -1);
+}
+
+TEST_F(NameRule, ANameThatIsNoCandidateGivesNoFile) {
+    listInOrder({"new.bin2", "old.bin"});
+    listing.folders[sim.scratch.folder() + "New_PCB/"] = {{"new.bin"}};
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::NoFile);
+}
+
+class EmptyNameRule : public AppTest {
+protected:
+    EmptyNameRule() : AppTest(CommandLine({"/F", "new.bin"})) {}
+};
+
+TEST_F(EmptyNameRule, SwitchWithoutValueSelectsNothing) {
+    listInOrder({"new.bin"});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::NoFile);
+}
+
+class VersionRule : public AppTest {
+protected:
+    VersionRule() {
+        session().options.PROJECTNAME[0] = "XYZ";
+        session().options.PROJECTNAME[1] = "ABC";
+    }
+    sim::SimulatedDevice& deviceRunning(const std::string& version) {
+        auto& device = sim.hub.addDevice();
+        setDeviceVersion(device, version);
+        return device;
+    }
+};
+
+TEST_F(VersionRule, FirstNewerFileOfTheDevicesProjectComparedNumerically) {
+    deviceRunning("ABC1.9");
+    addFile("one.bin", imageWithVersion("ABC1.10"));
+    addFile("two.bin", imageWithVersion("ABC2.0"));
+    addFile("three.bin", imageWithVersion("ABC3.0"));
+    listInOrder({"one.bin", "two.bin", "three.bin"});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
+    EXPECT_EQ(session().UpdateCandidates.front(), "two.bin");  // the first newer one, not the newest
+    EXPECT_EQ(session().ProjectIndex, 2);
+    EXPECT_EQ(session().RunState, 2);
+    EXPECT_EQ(session().DeviceModeState, 1);
+}
+
+TEST_F(VersionRule, SameProjectNotNewerIsUpToDateOtherProjectsAreNoFile) {
+    deviceRunning("ABC1.9");
+    addFile("same.bin", imageWithVersion("ABC1.9"));
+    addFile("other.bin", imageWithVersion("XYZ5.0"));
+    listInOrder({"same.bin", "other.bin"});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::UpToDate);
+
+    listInOrder({"other.bin"});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::NoFile);
+}
+
+TEST_F(VersionRule, DeviceOfNoKnownProjectOrNotInNormalModeGivesNoFile) {
+    auto& device = deviceRunning("QQQ1.0");
+    addFile("new.bin", imageWithVersion("ABC9.0"));
+    listInOrder({"new.bin"});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::NoFile);
+
+    device.unplug();
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::NoFile);
+    EXPECT_EQ(session().DeviceModeState, 0);
+}
+
+TEST_F(VersionRule, DeviceInFlashModeGivesNoFile) {
+    auto& device = sim.hub.addDevice({.mode = sim::Mode::Flash});
+    setDeviceVersion(device, "ABC1.0");
+    addFile("new.bin", imageWithVersion("ABC9.0"));
+    listInOrder({"new.bin"});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::NoFile);
+    EXPECT_EQ(session().DeviceModeState, 2);
+}
+
+TEST_F(VersionRule, ANumberPartThatIsNoDecimalNumberStopsTheChoice) {
+    deviceRunning("ABC1.9");
+    addFile("bad.bin", imageWithVersion("ABC1.9beta"));
+    listInOrder({"bad.bin"});
+    std::string problem;
+    EXPECT_EQ(SelectUpdateFile(session(), problem), SelectionVerdict::BadVersion);
+    EXPECT_NE(problem.find("ABC1.9beta"), std::string::npos) << problem;
+
+    deviceRunning("ABC");  // the device's text: no number at all
+    sim.hub.device(0).unplug();
+    addFile("good.bin", imageWithVersion("ABC2.0"));
+    listInOrder({"good.bin"});
+    EXPECT_EQ(SelectUpdateFile(session(), problem), SelectionVerdict::BadVersion);
+    EXPECT_NE(problem.find("the device"), std::string::npos) << problem;
+}
+
+TEST_F(VersionRule, AFileTooShortForTheVersionFieldIsOfNoProject) {
+    deviceRunning("ABC1.0");
+    addFile("param.bin", sim::makeFirmwareImage({.kind = sim::ImageKind::ParameterFile}));
+    listInOrder({"param.bin"});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::NoFile);
+}
+
+class BoardRevisionRule : public AppTest {
+protected:
+    BoardRevisionRule() { session().options.TALVIK_BCDDEVICE = 2; }
+    void filesInEveryFolder() {
+        addFile("top.bin", imageWithVersion("T"));
+        for (const char* sub : {"New_PCB", "Old_PCB", "Test_PCB", "No_PCB"}) {
+            addFile(std::string(sub) + "/" + sub + ".bin", imageWithVersion(sub));
+        }
+    }
+    std::string selected() const { return sim.session.UpdateCandidates.front(); }
+};
+
+TEST_F(BoardRevisionRule, TheMajorRevisionByteChoosesTheFolder) {
+    filesInEveryFolder();
+    const std::pair<std::uint16_t, const char*> cases[] = {
+        {0x0110, "Test_PCB/Test_PCB.bin"}, {0x0201, "Old_PCB/Old_PCB.bin"}, {0x0300, "New_PCB/New_PCB.bin"}};
+    for (const auto& [revision, expected] : cases) {
+        auto& device = sim.hub.addDevice({.revision = revision});
+        EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected) << std::hex << revision;
+        EXPECT_EQ(selected(), sim.scratch.folder() + expected);
+        EXPECT_FALSE(session().DefaultFolderUsed);
+        EXPECT_EQ(session().DeviceModeState, -1);  // the rule opens no device
+        device.unplug();
+    }
+}
+
+TEST_F(BoardRevisionRule, NoReadableRevisionFallsBackToTheDefaultFolder) {
+    filesInEveryFolder();
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
+    EXPECT_EQ(selected(), sim.scratch.folder() + "New_PCB/New_PCB.bin");
+    EXPECT_TRUE(session().DefaultFolderUsed);
+
+    session().options.TALVIK_DEFAULTPATCH = 2;
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
+    EXPECT_EQ(selected(), sim.scratch.folder() + "Old_PCB/Old_PCB.bin");
+    session().options.TALVIK_DEFAULTPATCH = 7;
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
+    EXPECT_EQ(selected(), sim.scratch.folder() + "No_PCB/No_PCB.bin");
+}
+
+TEST_F(BoardRevisionRule, AnAlternativeHardwareIdReplacesTheMainOne) {
+    filesInEveryFolder();
+    sim.hub.addDevice({.revision = 0x0201});
+    session().options.MAIN_HWID = "USB\\VID_1C7A&PID_0000";
+    session().options.TALVIK_OTHERHWID[2] = "USB\\VID_1C7A&PID_5C50";
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
+    EXPECT_EQ(selected(), sim.scratch.folder() + "Old_PCB/Old_PCB.bin");
+    EXPECT_EQ(session().options.MAIN_HWID, "USB\\VID_1C7A&PID_5C50");
+}
+
+TEST_F(BoardRevisionRule, OnlyTheSubFolderCounts) {
+    addFile("top.bin", imageWithVersion("T"));
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::NoFile);
+    addFile("New_PCB/a.bin", imageWithVersion("A"));
+    addFile("New_PCB/b.bin", imageWithVersion("B"));
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::TooMany);
+}
+
+class SameVersionRule : public AppTest {
+protected:
+    SameVersionRule() { session().options.DONOTUPDATETHESAMEVERSION = 1; }
+};
+
+TEST_F(SameVersionRule, OneFileWithTheDevicesVersionIsUpToDateAndStored) {
+    auto& device = sim.hub.addDevice();
+    setDeviceVersion(device, "ABC1.0");
+    addFile("fw.bin", imageWithVersion("ABC1.0"));
+    listInOrder({"fw.bin"});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::UpToDate);
+    EXPECT_EQ(sim.store.value, std::optional<std::string>("ABC1.0"));
+    EXPECT_EQ(session().RunState, 2);
+
+    setDeviceVersion(device, "ABC0.9");
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
+}
+
+TEST_F(SameVersionRule, TwoCandidatesAreTooManyEvenWhenOneMatches) {
+    auto& device = sim.hub.addDevice();
+    setDeviceVersion(device, "ABC1.0");
+    addFile("a.bin", imageWithVersion("ABC1.0"));
+    addFile("b.bin", imageWithVersion("ABC2.0"));
+    listInOrder({"a.bin", "b.bin"});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::TooMany);
+    EXPECT_FALSE(sim.store.value);
+}
+
+TEST_F(SameVersionRule, WithoutADeviceTheCountDecides) {
+    addFile("a.bin", imageWithVersion("ABC1.0"));
+    listInOrder({"a.bin"});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
+    EXPECT_EQ(session().DeviceModeState, 0);
+}
+
+TEST_F(SameVersionRule, AnUnreadableDeviceVersionIsNeverTakenForUpToDate) {
+    auto& device = sim.hub.addDevice();
+    setDeviceVersion(device, "");
+    addFile("a.bin", sim::makeFirmwareImage({}));  // empty OEM version field
+    listInOrder({"a.bin"});
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
+}
+
+TEST(PcbFolder, ChosenByMajorRevisionOrDefault) {
+    const std::string sep(1, kPathSeparator);
+    EXPECT_EQ(pcbFolderFor(0x0110, 2, 1), "Test_PCB" + sep);
+    EXPECT_EQ(pcbFolderFor(0x02FF, 2, 1), "Old_PCB" + sep);
+    EXPECT_EQ(pcbFolderFor(0x0300, 2, 1), "New_PCB" + sep);
+    EXPECT_EQ(pcbFolderFor(0, 2, 1), "New_PCB" + sep);
+    EXPECT_EQ(pcbFolderFor(0, 2, 2), "Old_PCB" + sep);
+    EXPECT_EQ(pcbFolderFor(0, 2, 0), "No_PCB" + sep);
+    EXPECT_EQ(pcbFolderFor(0x0100, -1, 1), "New_PCB" + sep);
+}
+
+} // namespace
+} // namespace qv
