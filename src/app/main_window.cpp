@@ -33,6 +33,7 @@ void FormCreate(Session& session) {
     session.ports.keepAwake->request();
     const OptionsReadResult read =
         readWindowOptions(session.options, *session.ports.profile, configFilePath(session.executableFolder()));
+    for (const auto& note : read.notes) window.memo2.append(note);
     if (session.options.ENABLE != 0) window.memo2.visible = true;
     window.caption = session.options.TITLENAME + " " + window.caption;
     window.borderIcons.systemMenu = false;

@@ -103,12 +103,8 @@ void awaitOperator(Session& session) {
 // Verdict Selected: load the file and decide what runs next.
 void loadAndRoute(Session& session) {
     const std::string path = candidatePath(session, session.UpdateCandidates.front());
-    session.ImageBuffer.clear();
-    std::string error;
-    if (!readWholeFile(path, session.ImageBuffer, error)) {
-        session.ImageBuffer.clear();
-        ReportStartupError(session, {"Can not read update file.", path + ": " + error},
-                           result_code::kUnreadableUpdateFile);
+    if (!loadImageFile(path, session.ImageBuffer)) {
+        ReportStartupError(session, {"Can not read update file.", path}, result_code::kUnreadableUpdateFile);
         return;
     }
     session.window.edit1.caption = session.openDialogFileName;
@@ -154,6 +150,7 @@ void Timer4Timer(Session& session) {
     session.ports.loop->sleep(kOpeningPauseMs);
     const OptionsReadResult read = readStartupOptions(session.options, *session.ports.profile,
                                                       configFilePath(session.executableFolder()), session.commandLine);
+    for (const auto& note : read.notes) session.window.memo2.append(note);
     if (!read.ok) {
         ReportConfigurationError(session, read);
         return;

@@ -1,6 +1,6 @@
 #include "app/update_run.h"
 
-#include <algorithm>
+#include <span>
 #include <string>
 
 #include "app/main_window.h"
@@ -12,6 +12,7 @@
 #include "programming/firmware_flow.h"
 #include "programming/flash_mode.h"
 #include "programming/parameter_area.h"
+#include "programming/settle.h"
 
 namespace qv {
 
@@ -19,11 +20,6 @@ namespace {
 
 constexpr std::size_t kCodePatchSize = 1024;
 const std::string kFindingDevice = "Finding Device ...";
-
-// [DELAY] MSEC as a wait; a negative value would be a wait of weeks.
-std::uint32_t delayMs(const Session& session) {
-    return static_cast<std::uint32_t>(std::max<std::int32_t>(session.options.MSEC, 0));
-}
 
 bool docking(const Session& session) { return session.options.DOCKINGBURN != 0; }
 
@@ -185,14 +181,11 @@ void stateAwaitRemoval(Session& session) {
 std::int32_t halfwayTick(std::int32_t maxStateCount) { return maxStateCount / 2 + 1; }
 
 void HalfwayRescan(Session& session) {
-    const std::uint32_t delay = delayMs(session);
     OpenDeviceInMode(session, 128);
-    session.link.WaitWithMessages(delay);
-    if (session.options.BOOT_HWID.compare(0, 3, "USB") != 0 && session.options.REMOVERESCAN != 0) {
-        session.deviceTree.RemoveDevicesByHardwareId(session.options.BOOT_HWID);
-        session.link.WaitWithMessages(delay / 2);
-        session.deviceTree.RescanDevices();
-        session.link.WaitWithMessages(delay / 2);
+    WaitConfiguredDelay(session);
+    const std::string& bootId = session.options.BOOT_HWID;
+    if (bootId.compare(0, 3, "USB") != 0 && session.options.REMOVERESCAN != 0) {
+        RemoveAndRescan(session, std::span(&bootId, 1));
     }
     OpenDeviceInMode(session, flashModeNumber(session));
 }

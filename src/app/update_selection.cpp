@@ -2,10 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "app/command_line.h"
@@ -40,10 +36,8 @@ std::string loadedImageVersionText(const Session& session) {
 // Loads a candidate into ImageBuffer; a file that cannot be read leaves it
 // empty, which carries no version text.
 void loadCandidate(Session& session, const std::string& entry) {
-    std::string error;
-    if (!readWholeFile(candidatePath(session, entry), session.ImageBuffer, error)) {
-        session.ImageBuffer.clear();
-        session.window.memo2.append("Cannot read " + entry + ": " + error);
+    if (!loadImageFile(candidatePath(session, entry), session.ImageBuffer)) {
+        session.window.memo2.append("Cannot read " + entry);
     }
 }
 
@@ -144,22 +138,6 @@ SelectionVerdict sameVersionRule(Session& session) {
 }
 
 } // namespace
-
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-    errno = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = errno != 0 ? std::strerror(errno) : "cannot be opened";
-        return false;
-    }
-    std::vector<std::uint8_t> content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        error = "read failed";
-        return false;
-    }
-    bytes = std::move(content);
-    return true;
-}
 
 std::string candidatePath(const Session& session, const std::string& entry) {
     const bool isPath = entry.find('/') != std::string::npos || entry.find('\\') != std::string::npos;

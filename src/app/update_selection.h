@@ -40,9 +40,6 @@ std::vector<std::string> FindUpdateCandidates(Session& session, const std::strin
 // beside the executable.
 std::string candidatePath(const Session& session, const std::string& entry);
 
-// Reads a whole file; false with the reason when it cannot be read.
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
-
 // "New_PCB/", "Old_PCB/", "Test_PCB/", "No_PCB/" (with the platform's
 // separator) for a board revision and the configuration.
 std::string pcbFolderFor(std::uint32_t revision, std::int32_t bcdDevice, std::int32_t defaultPatch);

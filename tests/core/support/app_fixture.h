@@ -17,7 +17,7 @@
 #include "app/session.h"
 #include "platform/directory_listing.h"
 #include "platform/sim/image_maker.h"
-#include "support/sim_session.h"
+#include "sim_session.h"
 
 namespace qv::testing {
 
