@@ -1,19 +1,49 @@
 // QuorvexUpdate: program entry.
+//
+// Under "/S" the program runs without a window and without a window system
+// at all. Without "/S" it shows its window when it was built with the window
+// toolkit and a display is there; otherwise it runs the same program
+// headless: the window stays hidden, the options decide as usual whether
+// an outcome closes it (only "/S" forces that), and the program ends once
+// no run is left to tick, with the exit code of the last outcome.
+//
+// Parameters of our own (they start with "--", so no switch matches them):
+//   --simulate=DIR   run against the simulated sensor hub whose state lives
+//                    in DIR (device.ini, flash.bin, eflash.bin; FWVer is
+//                    written to DIR/FWVer) instead of real hardware
+//   --virtual-time   with --simulate only: the program's clock is virtual,
+//                    so waits and timer ticks cost no real time (tests)
 #include <iostream>
 
 #include "app/command_line.h"
-#include "app/options.h"
-#include "app/profile_reader.h"
+#include "app/program.h"
+#include "main/program_host.h"
+#include "platform/real_event_loop.h"
+#include "platform/virtual_event_loop.h"
+
+namespace {
+
+bool hasParameter(const qv::CommandLine& commandLine, const std::string& parameter) {
+    for (const auto& given : commandLine.parameters()) {
+        if (given == parameter) return true;
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     const qv::CommandLine commandLine = qv::CommandLine::fromMain(argc, argv);
-    qv::Options options;
-    qv::ProfileReader profile;
-    const auto result = qv::readStartupOptions(options, profile, qv::configFilePath(""), commandLine);
-    if (!result.ok) {
-        std::cerr << result.error << "\n";
-        return 1;
+    const auto simulation = qv::simulationFolder(commandLine);
+    qv::MainHost host(argc > 0 ? argv[0] : "", simulation);
+    if (hasParameter(commandLine, "--virtual-time")) {
+        if (!simulation) {
+            std::cerr << "QuorvexUpdate: --virtual-time needs --simulate=DIR\n";
+            return qv::kExitStartFailure;
+        }
+        qv::VirtualEventLoop loop;
+        return qv::runProgram(loop, host, commandLine);
     }
-    std::cout << "QuorvexUpdate v2.7.6.1\n";
-    return 0;
+    qv::RealEventLoop loop;
+    return qv::runProgram(loop, host, commandLine);
 }

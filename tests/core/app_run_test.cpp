@@ -67,7 +67,7 @@ TEST_F(Run, WithoutDeviceRescansOnTickSixAndGivesUpOnTickEleven) {
                                                        trace.lines().begin() + static_cast<std::ptrdiff_t>(rescan));
     EXPECT_EQ(std::count(beforeRescan.begin(), beforeRescan.end(), "State:1"), 6);
     EXPECT_EQ(count(trace, "State:1"), 11u);
-    EXPECT_EQ(count(trace, "Mode:2"), 2u);  // state 0's search fell through, and the rescan's
+    EXPECT_EQ(count(trace, "Mode:2"), 1u);  // the rescan's search for the loader
     EXPECT_EQ(window().memo1.lines(), std::vector<std::string>{"Can not Find Device! - 1"});
     EXPECT_EQ(window().memo1.fontSize, 25);
     EXPECT_EQ(window().memo1.fontColour, colour::kRed);
@@ -79,15 +79,18 @@ TEST_F(Run, WithoutDeviceRescansOnTickSixAndGivesUpOnTickEleven) {
     EXPECT_FALSE(window().closed);
 }
 
-TEST_F(Run, ABootHardwareIdOutsideUsbIsRemovedAndRescannedHalfWay) {
-    writeIni("[BOOT]\nHWID=HID\\VID_1C7A&PID_5CDB\n[OPTION]\nMAXSTATECUNT=4\n");
-    addFile("fw.bin", imageWithVersion("A"));
-    createWindow();
-    run(3000);  // the start-up pass and the first seek ticks
-    const std::size_t before = window().memo1.lines().size();
-    run(4000);
-    const auto later = linesFrom(window().memo1, before);
-    EXPECT_NE(std::find(later.begin(), later.end(), "Rescan Device Manager!"), later.end());
+TEST_F(Run, TheHalfwayRescanRemovesAndRescansOnlyForABootIdOutsideUsb) {
+    for (const char* bootId : {"USB\\VID_1C7A&PID_5CDB", "HID\\VID_1C7A&PID_5CDB"}) {
+        SCOPED_TRACE(bootId);
+        testing::AppHarness t;
+        t.writeIni(std::string("[BOOT]\nHWID=") + bootId + "\n");
+        t.addFile("fw.bin", imageWithVersion("A"));
+        t.createWindow();
+        t.run(12000);  // past the rescan of tick 6, before the time-out of tick 11
+        EXPECT_EQ(t.session().ResultCode, 0);
+        EXPECT_EQ(t.window().memo1.contains("Rescan Device Manager!"), bootId[0] == 'H');
+        EXPECT_EQ(t.count(t.window().memo2, "Mode:128"), 1u);
+    }
 }
 
 TEST_F(Run, ADeviceAlreadyInFlashModeIsProgrammedOnTheFirstTick) {
@@ -124,7 +127,7 @@ TEST_F(Run, AWholeUpdateFromStartToSuccess) {
     EXPECT_FALSE(session().Timer1.enabled());
     EXPECT_TRUE(window().button6.enabled);
     EXPECT_EQ(session().RunState, 4);  // the device is still attached
-    EXPECT_EQ(window().label2.caption, "");
+    EXPECT_EQ(window().label2.caption, "Current firmware version: NEW1.0");
     EXPECT_FALSE(window().closed);
 }
 
@@ -224,7 +227,7 @@ TEST_F(Run, RefusedImagesEndTheRunWithTheirCodeAndTheCloseBox) {
 
 TEST_F(Run, AFailedProgrammingBlinksTheErrorPanel) {
     auto& device = sim.hub.addDevice();
-    device.faults().readBackBitFlips = 100000;
+    device.faults().wrongSumOnPage = 5;  // the fifth page arrives spoilt
     addFile("fw.bin", imageWithVersion("NEW1.0", 7));
     createWindow();
     run(60000);

@@ -1,0 +1,54 @@
+#include "main/program_host.h"
+
+#include <iostream>
+
+#include "platform/sim/sim_state.h"
+
+namespace qv {
+
+MainHost::MainHost(std::string argv0, std::optional<std::string> simulationFolder)
+    : argv0_(std::move(argv0)), simulationFolder_(std::move(simulationFolder)) {}
+
+std::string asFolder(std::string path) {
+    if (path.empty()) return "./";
+    if (path.back() != '/' && path.back() != '\\') path += '/';
+    return path;
+}
+
+bool MainHost::open(EventLoop& loop, Ports& ports, std::string& error) {
+    platform_ = createPlatformPorts(argv0_);
+    ports.hid = platform_.hid.get();
+    ports.deviceManager = platform_.deviceManager.get();
+    ports.store = platform_.store.get();
+    ports.processes = platform_.processes.get();
+    ports.keepAwake = platform_.keepAwake.get();
+    ports.profile = platform_.profile.get();
+    ports.environment = platform_.environment.get();
+    ports.directory = platform_.directory.get();
+    ports.loop = &loop;
+    ports.standardOutput = &std::cout;
+    if (!simulationFolder_) return true;
+
+    const std::string folder = asFolder(*simulationFolder_);
+    hub_ = std::make_unique<sim::SimulatedHub>(loop);
+    if (!sim::loadSimulation(folder, *hub_, error)) {
+        error = "--simulate=" + *simulationFolder_ + ": " + error;
+        return false;
+    }
+    simulatedStore_ = std::make_unique<FileSystemStore>(folder + "FWVer");
+    ports.hid = hub_.get();
+    ports.deviceManager = hub_.get();
+    ports.store = simulatedStore_.get();
+    return true;
+}
+
+bool MainHost::close(std::string& error) {
+    if (!hub_) return true;
+    if (!sim::saveSimulation(asFolder(*simulationFolder_), *hub_, error)) {
+        error = "--simulate=" + *simulationFolder_ + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+} // namespace qv

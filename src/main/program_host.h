@@ -1,0 +1,37 @@
+#pragma once
+// Where the program gets its ports: the platform's own (HID bus, device
+// tree, FWVer store, ...), or, with "--simulate=DIR", the simulated sensor
+// hub whose state lives in DIR instead of the HID bus and the device tree.
+// The simulated device is loaded from DIR when the run starts and saved
+// back when it ends, and FWVer is then written to DIR/FWVer.
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "app/program.h"
+#include "platform/platform_ports.h"
+#include "platform/portable_ports.h"
+#include "platform/sim/simulated_hub.h"
+
+namespace qv {
+
+class MainHost : public ProgramHost {
+public:
+    MainHost(std::string argv0, std::optional<std::string> simulationFolder);
+
+    bool open(EventLoop& loop, Ports& ports, std::string& error) override;
+    bool close(std::string& error) override;
+
+private:
+    std::string argv0_;
+    std::optional<std::string> simulationFolder_;
+    PlatformPorts platform_;
+    std::unique_ptr<sim::SimulatedHub> hub_;
+    std::unique_ptr<FileSystemStore> simulatedStore_;
+};
+
+// DIR with a trailing separator.
+std::string asFolder(std::string path);
+
+} // namespace qv
