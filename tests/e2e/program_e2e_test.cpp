@@ -1,0 +1,216 @@
+// The built QuorvexUpdate, run as a script or a factory station runs it:
+// "/S", an executable folder holding TAVO.ini and the update files, and the
+// simulated sensor hub of --simulate=DIR (on virtual time, so the program's
+// waits cost no real time).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/sim/image_maker.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readText(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void writeText(const fs::path& path, const std::string& text) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+}
+
+std::vector<std::uint8_t> image(const std::string& oem, std::uint32_t seed = 7) {
+    qv::sim::ImageSpec spec;
+    spec.version = oem.substr(0, 16);
+    spec.oemVersion = oem;
+    spec.seed = seed;
+    return qv::sim::makeFirmwareImage(spec);
+}
+
+// An executable folder ("app") and a simulated device ("sim") in a fresh
+// temporary folder.
+class ProgramRun : public ::testing::Test {
+protected:
+    ProgramRun()
+        : root_(fs::temp_directory_path() /
+                ("qv-e2e-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))) {
+        fs::create_directories(app());
+        fs::create_directories(sim());
+        fs::copy_file(QV_PROGRAM_PATH, app() / "QuorvexUpdate");
+        writeText(sim() / "device.ini", "[DEVICE]\nFAMILY=5C\n");
+    }
+    ~ProgramRun() override {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    fs::path app() const { return root_ / "app"; }
+    fs::path sim() const { return root_ / "sim"; }
+
+    void ini(const std::string& text) { writeText(app() / "TAVO.ini", text); }
+    std::vector<std::uint8_t> file(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        writeText(app() / name, std::string(bytes.begin(), bytes.end()));
+        return bytes;
+    }
+    void device(const std::string& iniText) { writeText(sim() / "device.ini", iniText); }
+
+    // Runs the program silently; its exit code.
+    int run(const std::string& extra = {}) {
+        const std::string command = "cd '" + app().string() + "' && ./QuorvexUpdate /S --simulate='" +
+                                    sim().string() + "' --virtual-time " + extra + " >stdout.txt 2>stderr.txt";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // The one result log the run wrote.
+    std::string resultLog() const {
+        std::vector<fs::path> logs;
+        for (const auto& item : fs::directory_iterator(app())) {
+            if (item.path().filename().string().rfind("VORTAVOlog", 0) == 0) logs.push_back(item.path());
+        }
+        EXPECT_LE(logs.size(), 1u);
+        return logs.empty() ? std::string() : readText(logs.front());
+    }
+    void removeResultLogs() const {
+        for (const auto& item : fs::directory_iterator(app())) {
+            if (item.path().filename().string().rfind("VORTAVOlog", 0) == 0) fs::remove(item.path());
+        }
+    }
+
+    std::string flash() const { return readText(sim() / "flash.bin"); }
+    std::string deviceIni() const { return readText(sim() / "device.ini"); }
+
+    // The firmware area holds the image, its version slot stamped.
+    void expectProgrammed(const std::vector<std::uint8_t>& programmed) const {
+        const std::string content = flash();
+        ASSERT_GE(content.size(), 0x1FC00u);
+        std::vector<std::uint8_t> expected = programmed;
+        std::copy_n(programmed.begin() + 0x90, 16, expected.begin() + 0x1F7E0);
+        EXPECT_TRUE(std::equal(expected.begin() + 0x2000, expected.begin() + 0x1F800,
+                               reinterpret_cast<const std::uint8_t*>(content.data()) + 0x2000));
+    }
+
+private:
+    fs::path root_;
+};
+
+TEST_F(ProgramRun, ASuccessfulUpdate) {
+    const auto programmed = file("fw.bin", image("OEM V2.00"));
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(resultLog(), "New OEM Version: OEM V2.00\n\r\nOld OEM Version: OEM V1.00\n\r\nSuccess\r\n");
+    expectProgrammed(programmed);
+    EXPECT_EQ(readText(sim() / "FWVer"), "OEM V2.00");
+    EXPECT_NE(deviceIni().find("MODE=normal"), std::string::npos) << deviceIni();
+}
+
+TEST_F(ProgramRun, SelectionByVersionUpdatesOnceThenReportsUpToDate) {
+    ini("[CHECKVERSION]\r\nPROJECTNAME1=OEM V\r\n");
+    const auto programmed = file("fw.bin", image("OEM V2.00"));
+    EXPECT_EQ(run(), 0);
+    expectProgrammed(programmed);
+    removeResultLogs();
+    EXPECT_EQ(run(), 35);
+    EXPECT_EQ(resultLog(), "FW is up to date!\r\n");
+}
+
+TEST_F(ProgramRun, NoDevice) {
+    device("[DEVICE]\nMODE=absent\n");
+    file("fw.bin", image("OEM V2.00"));
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(resultLog(), "Can not Find Device! - 1\r\n");
+
+    removeResultLogs();
+    ini("[OPTION]\r\nRETURNCODETYPE=1\r\n");
+    EXPECT_EQ(run(), 3);
+    EXPECT_EQ(resultLog(), "Can not Find Device! - 1\r\n");
+}
+
+TEST_F(ProgramRun, StartupOutcomes) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> files;
+        const char* log;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"no update file", {}, "Can not find update file.\r\n", 34},
+        {"two update files", {"a.bin", "b.bin"}, "Not more than two update files in the same folder.\r\n", 33},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto& name : c.files) file(name, image("OEM V2.00"));
+        EXPECT_EQ(run(), c.exitCode);
+        EXPECT_EQ(resultLog(), c.log);
+        for (const auto& name : c.files) fs::remove(app() / name);
+        removeResultLogs();
+    }
+}
+
+TEST_F(ProgramRun, UpToDate) {
+    ini("[CHECKVERSION]\r\nPROJECTNAME1=OEM V\r\n");
+    file("fw.bin", image("OEM V1.00"));
+    EXPECT_EQ(run(), 35);
+    EXPECT_EQ(resultLog(), "FW is up to date!\r\n");
+    EXPECT_FALSE(fs::exists(sim() / "FWVer"));
+}
+
+TEST_F(ProgramRun, BadChecksum) {
+    auto bad = image("OEM V2.00");
+    bad[0x8000] ^= 0x40;
+    file("fw.bin", bad);
+    EXPECT_EQ(run(), 36);
+    EXPECT_EQ(resultLog(), "##Checksum Error##\r\n");
+}
+
+TEST_F(ProgramRun, ImagesTheDeviceRefusesEndTheProgramWithTheirCode) {
+    struct Case {
+        const char* name;
+        std::size_t offset;
+        std::uint8_t flip;
+        int exitCode;
+    };
+    const Case cases[] = {{"interrupt vectors", 0x100, 0x01, 163}, {"clock", 0x87, 0x10, 162}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto refused = image("OEM V2.00");
+        refused[c.offset] ^= c.flip;
+        file("fw.bin", refused);
+        fs::remove(sim() / "flash.bin");  // the default firmware again
+        EXPECT_EQ(run(), c.exitCode);
+        EXPECT_EQ(resultLog(), "");  // refusals write no result log
+        // Nothing was erased or written: the firmware is still the old one.
+        const std::string content = flash();
+        EXPECT_EQ(content.substr(0x3100, 9), "OEM V1.00");
+    }
+}
+
+TEST_F(ProgramRun, AnInterruptedUpdateIsFinishedByTheNextRun) {
+    device("[DEVICE]\nFAMILY=5C\n[FAULTS]\nPOWERLOSSAT=3000\nPOWEROFFMS=500\n");
+    const auto programmed = file("fw.bin", image("OEM V2.00"));
+    EXPECT_NE(run(), 0);
+    EXPECT_NE(deviceIni().find("MODE=flash"), std::string::npos) << deviceIni();
+    removeResultLogs();
+    device(std::string("[DEVICE]\nFAMILY=5C\nMODE=flash\n"));
+    EXPECT_EQ(run(), 0);
+    expectProgrammed(programmed);
+}
+
+TEST_F(ProgramRun, VirtualTimeOnlyWithTheSimulatedHub) {
+    const std::string command = "cd '" + app().string() + "' && ./QuorvexUpdate /S --virtual-time 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(readText(app() / "stderr.txt").find("--virtual-time needs --simulate"), std::string::npos);
+}
+
+} // namespace
