@@ -39,7 +39,8 @@ run() {
   echo "== $title"
   rm -f "$demo"/station/VORTAVOlog*.txt
   local code=0
-  (cd "$demo/station" && ./QuorvexUpdate "${silent[@]}" --simulate=../device "$@") || code=$?
+  # Standard output carries only the program's debugging lines.
+  (cd "$demo/station" && ./QuorvexUpdate "${silent[@]}" --simulate=../device "$@" >stdout.txt) || code=$?
   for log in "$demo"/station/VORTAVOlog*.txt; do
     [ -f "$log" ] || continue
     echo "result log $(basename "$log"):"
