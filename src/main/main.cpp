@@ -21,6 +21,12 @@
 #include "platform/real_event_loop.h"
 #include "platform/virtual_event_loop.h"
 
+// The window program, where the window was built (Qt).
+#if defined(QV_HAVE_QT) && __has_include("ui/qt/qt_program.h")
+#include "ui/qt/qt_program.h"
+#define QV_WINDOW_PROGRAM 1
+#endif
+
 namespace {
 
 bool hasParameter(const qv::CommandLine& commandLine, const std::string& parameter) {
@@ -44,6 +50,11 @@ int main(int argc, char** argv) {
         qv::VirtualEventLoop loop;
         return qv::runProgram(loop, host, commandLine);
     }
+#ifdef QV_WINDOW_PROGRAM
+    if (!commandLine.hasFlag("/S") && qv::qt::displayAvailable()) {
+        return qv::qt::runWindowProgram(argc, argv, host, commandLine);
+    }
+#endif
     qv::RealEventLoop loop;
     return qv::runProgram(loop, host, commandLine);
 }
