@@ -6,6 +6,7 @@
 
 #include "app/outcome.h"
 #include "app/update_run.h"
+#include "platform/sim/fault_campaign.h"
 #include "programming/flash_mode.h"
 #include "support/app_fixture.h"
 
@@ -15,19 +16,10 @@ namespace {
 using testing::AppTest;
 using testing::imageWithVersion;
 
-constexpr std::size_t kVersionSlot = 0x1F7E0;
-constexpr std::size_t kProgrammedEnd = 0x1FC00;
-
 // What the code flash holds after the image was programmed: the firmware
 // area as in the image, with the version text stamped into the slot.
 void expectProgrammed(const sim::SimulatedDevice& device, const std::vector<std::uint8_t>& image) {
-    std::vector<std::uint8_t> expected = image;
-    std::copy_n(image.begin() + 0x90, 16, expected.begin() + kVersionSlot);
-    const std::size_t end = std::min(image.size(), kProgrammedEnd);
-    const auto flash = device.chip().flash();
-    EXPECT_TRUE(std::equal(expected.begin() + 0x2000, expected.begin() + static_cast<std::ptrdiff_t>(end),
-                           flash.begin() + 0x2000))
-        << "the firmware area differs from the image";
+    EXPECT_TRUE(sim::firmwareAreaMatches(device.chip().flash(), image)) << "the firmware area differs from the image";
 }
 
 class Run : public AppTest {

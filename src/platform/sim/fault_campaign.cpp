@@ -93,16 +93,6 @@ struct Bench : ProgramHost {
     std::ostringstream standardOutput;
 };
 
-// The firmware area as the image says, version slot stamped.
-bool firmwareAreaMatches(const Chip& chip, const std::vector<std::uint8_t>& image) {
-    std::vector<std::uint8_t> expected = image;
-    std::copy_n(image.begin() + kVersionField, kVersionWidth, expected.begin() + kVersionSlot);
-    const std::size_t end = std::min(image.size(), kProgrammedEnd);
-    const auto flash = chip.flash();
-    return std::equal(expected.begin() + kFirmwareStart, expected.begin() + static_cast<std::ptrdiff_t>(end),
-                      flash.begin() + kFirmwareStart);
-}
-
 // One to three kinds of fault at random places.
 FaultPlan randomFaults(std::mt19937& random, std::uint64_t exchangesPerUpdate) {
     auto pick = [&random](unsigned low, unsigned high) {
@@ -140,6 +130,17 @@ void writeFile(const std::string& path, const std::string& bytes) {
 
 } // namespace
 
+bool firmwareAreaMatches(std::span<const std::uint8_t> flash, const std::vector<std::uint8_t>& image) {
+    const std::size_t end = std::min(image.size(), kProgrammedEnd);
+    if (end <= kFirmwareStart || flash.size() < end) return false;
+    std::vector<std::uint8_t> expected = image;
+    if (expected.size() >= kVersionSlot + kVersionWidth) {
+        std::copy_n(image.begin() + kVersionField, kVersionWidth, expected.begin() + kVersionSlot);
+    }
+    return std::equal(expected.begin() + kFirmwareStart, expected.begin() + static_cast<std::ptrdiff_t>(end),
+                      flash.begin() + kFirmwareStart);
+}
+
 CampaignFigures runFaultCampaign(const CampaignSettings& settings, const std::string& folder) {
     ImageSpec spec;
     spec.version = "NEW1.0";
@@ -164,7 +165,7 @@ CampaignFigures runFaultCampaign(const CampaignSettings& settings, const std::st
         ++figures.runs;
         ++figures.exitCodes[exitCode];
         if (bench.loop.hung()) ++figures.hung;
-        const bool flashRight = firmwareAreaMatches(bench.device().chip(), image);
+        const bool flashRight = firmwareAreaMatches(bench.device().chip().flash(), image);
         if (exitCode == 0) {
             ++(flashRight ? figures.succeeded : figures.wrongSuccess);
             continue;
@@ -178,7 +179,7 @@ CampaignFigures runFaultCampaign(const CampaignSettings& settings, const std::st
         if (bench.device().mode() == Mode::Flash) ++figures.leftInFlashMode;
         const int retryCode = bench.run(settings.runTimeLimitMs);
         if (bench.loop.hung()) ++figures.hung;
-        const bool recovered = retryCode == 0 && firmwareAreaMatches(bench.device().chip(), image);
+        const bool recovered = retryCode == 0 && firmwareAreaMatches(bench.device().chip().flash(), image);
         if (retryCode == 0 && !recovered) ++figures.wrongSuccess;
         ++(recovered ? figures.recovered : figures.notRecovered);
     }

@@ -14,7 +14,9 @@
 //   to the new firmware by the next run, which meets no faults.
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace qv::sim {
 
@@ -41,6 +43,11 @@ struct CampaignFigures {
 // Runs the campaign in `folder` (an empty scratch folder: it gets TAVO.ini,
 // the update file and the result logs).
 CampaignFigures runFaultCampaign(const CampaignSettings& settings, const std::string& folder);
+
+// Whether the code flash holds `image` as the updater programs it: the
+// firmware area from 0x2000 up to the image's end (at most 0x1FC00), with
+// the version text of 0x0090 stamped into the version slot at 0x1F7E0.
+bool firmwareAreaMatches(std::span<const std::uint8_t> flash, const std::vector<std::uint8_t>& image);
 
 // One line per figure, for reports.
 std::string describe(const CampaignFigures& figures);
