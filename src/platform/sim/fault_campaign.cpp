@@ -17,7 +17,6 @@ namespace qv::sim {
 
 namespace {
 
-constexpr std::size_t kFirmwareStart = 0x2000;
 constexpr std::size_t kVersionField = 0x0090;
 constexpr std::size_t kVersionSlot = 0x1F7E0;
 constexpr std::size_t kVersionWidth = 16;
