@@ -1,0 +1,115 @@
+// The whole program through runProgram, as main runs it: window creation,
+// the event loop until the window closes (or, hidden, until no run is left
+// to tick), the device's final release and the exit code.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/profile_reader.h"
+#include "app/program.h"
+#include "platform/portable_ports.h"
+#include "platform/sim/fault_campaign.h"
+#include "platform/sim/image_maker.h"
+#include "platform/sim/simulated_hub.h"
+#include "platform/virtual_event_loop.h"
+#include "support/sim_session.h"
+
+namespace qv {
+namespace {
+
+class Program : public ::testing::Test, public ProgramHost {
+protected:
+    bool open(EventLoop& runLoop, Ports& ports, std::string&) override {
+        ports.hid = &hub;
+        ports.deviceManager = &hub;
+        ports.loop = &runLoop;
+        ports.store = &store;
+        ports.processes = &processes;
+        ports.keepAwake = &keepAwake;
+        ports.environment = &environment;
+        ports.profile = &profile;
+        ports.directory = &directory;
+        ports.standardOutput = &standardOutput;
+        return true;
+    }
+    bool close(std::string&) override { return true; }
+
+    void writeFile(const std::string& name, const std::string& bytes) {
+        std::ofstream file(scratch.path() / name, std::ios::binary | std::ios::trunc);
+        file << bytes;
+    }
+    std::vector<std::uint8_t> addImage(const std::string& oem) {
+        sim::ImageSpec spec;
+        spec.version = oem;
+        spec.oemVersion = oem;
+        spec.seed = 7;
+        const auto image = sim::makeFirmwareImage(spec);
+        writeFile("fw.bin", std::string(image.begin(), image.end()));
+        return image;
+    }
+    int run(std::vector<std::string> parameters, std::function<void(Session&)> attach = {}) {
+        return runProgram(loop, *this, CommandLine(std::move(parameters)), attach);
+    }
+
+    testing::ScratchDirectory scratch{"qv-program"};
+    VirtualEventLoop loop;
+    sim::SimulatedHub hub{loop};
+    MemorySystemStore store;
+    RecordingProcessControl processes;
+    NoKeepAwake keepAwake;
+    FixedFolderEnvironment environment{scratch.folder()};
+    ProfileReader profile;
+    FolderDirectoryListing directory;
+    std::ostringstream standardOutput;
+};
+
+TEST_F(Program, ASilentUpdateEndsWithSuccessAndTheDeviceReleased) {
+    auto& device = hub.addDevice();
+    const auto image = addImage("NEW1.0");
+    EXPECT_EQ(run({"/S"}), 0);
+    EXPECT_TRUE(sim::firmwareAreaMatches(device.chip().flash(), image));
+    // The steps after the closing outcome reopened the device; it still got
+    // its closing handshake last.
+    EXPECT_FALSE(device.vendorSessionOpen());
+    EXPECT_EQ(hub.openHandleCount(), 0u);
+    EXPECT_EQ(keepAwake.requests, 1);
+    EXPECT_EQ(keepAwake.releases, 1);
+    EXPECT_FALSE(keepAwake.active);
+}
+
+TEST_F(Program, HiddenWithoutTheSilentSwitchEndsWhenNothingIsLeftToRun) {
+    addImage("NEW1.0");
+    bool hidden = false;
+    // FAIL 0: the outcome does not close the window; nobody could.
+    EXPECT_EQ(run({}, [&hidden](Session& session) { hidden = !session.window.visible; }), 1);
+    EXPECT_FALSE(hidden);  // a view was attached: the window shows
+}
+
+TEST_F(Program, HeadlessRunWithoutViewKeepsTheClosingRulesAndStillEnds) {
+    addImage("NEW1.0");
+    writeFile("TAVO.ini", "[CLOSEAPP]\r\nFAIL=0\r\n[OPTION]\r\nRETURNCODETYPE=1\r\n");
+    EXPECT_EQ(run({}), 3);
+    EXPECT_EQ(keepAwake.releases, 1);
+}
+
+TEST_F(Program, SilentUpdateButtonModeTapsUpdateItself) {
+    auto& device = hub.addDevice();
+    const auto image = addImage("NEW1.0");
+    writeFile("TAVO.ini", "[OPTION]\r\nTALVIK_UPDATEBUTTON=1\r\n[CHECKVERSION]\r\nDONOTUPDATETHESAMEVERSION=1\r\n");
+    EXPECT_EQ(run({"/S"}), 0);
+    EXPECT_TRUE(sim::firmwareAreaMatches(device.chip().flash(), image));
+}
+
+TEST_F(Program, DiagnosticLogIsWrittenAtTheEnd) {
+    addImage("NEW1.0");
+    writeFile("TAVO.ini", "[MESSAGE]\r\nENABLE=1\r\n");
+    EXPECT_EQ(run({"/S"}), 1);
+    std::ifstream log(scratch.path() / "Mesaage.log", std::ios::binary);
+    std::stringstream text;
+    text << log.rdbuf();
+    EXPECT_NE(text.str().find("State:1\r\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace qv
