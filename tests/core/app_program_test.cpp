@@ -78,12 +78,33 @@ TEST_F(Program, ASilentUpdateEndsWithSuccessAndTheDeviceReleased) {
     EXPECT_FALSE(keepAwake.active);
 }
 
-TEST_F(Program, HiddenWithoutTheSilentSwitchEndsWhenNothingIsLeftToRun) {
+// An operator who closes the window a minute after an outcome appeared.
+class OperatorLoop : public VirtualEventLoop {
+public:
+    void processEvents(std::uint32_t maxWaitMs) override {
+        VirtualEventLoop::processEvents(maxWaitMs);
+        if (session == nullptr || session->window.closed || session->ResultCode == 0) return;
+        if (outcomeSeenAt == 0) outcomeSeenAt = elapsedMilliseconds();
+        if (elapsedMilliseconds() - outcomeSeenAt >= 60000 && session->window.borderIcons.systemMenu) {
+            session->closeMainWindow();
+        }
+    }
+    Session* session = nullptr;
+    std::uint64_t outcomeSeenAt = 0;
+};
+
+TEST_F(Program, AShownWindowWaitsForTheOperatorToClose) {
     addImage("NEW1.0");
-    bool hidden = false;
-    // FAIL 0: the outcome does not close the window; nobody could.
-    EXPECT_EQ(run({}, [&hidden](Session& session) { hidden = !session.window.visible; }), 1);
-    EXPECT_FALSE(hidden);  // a view was attached: the window shows
+    OperatorLoop operatorLoop;
+    bool shown = false;
+    const int exitCode =
+        runProgram(operatorLoop, *this, CommandLine{}, [&](Session& session) {
+            operatorLoop.session = &session;
+            shown = session.window.visible;
+        });
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(exitCode, 1);  // no device; FAIL 0 keeps the window open
+    EXPECT_GE(operatorLoop.elapsedMilliseconds() - operatorLoop.outcomeSeenAt, 60000u);
 }
 
 TEST_F(Program, HeadlessRunWithoutViewKeepsTheClosingRulesAndStillEnds) {
