@@ -163,16 +163,20 @@ protected:
         }
     }
     std::string selected() const { return sim.session.UpdateCandidates.front(); }
+    // Where the rule finds `name` in the PCB folder `sub`.
+    std::string inFolder(const std::string& sub, const std::string& name) const {
+        return sim.scratch.folder() + sub + kPathSeparator + name;
+    }
 };
 
 TEST_F(BoardRevisionRule, TheMajorRevisionByteChoosesTheFolder) {
     filesInEveryFolder();
     const std::pair<std::uint16_t, const char*> cases[] = {
-        {0x0110, "Test_PCB/Test_PCB.bin"}, {0x0201, "Old_PCB/Old_PCB.bin"}, {0x0300, "New_PCB/New_PCB.bin"}};
+        {0x0110, "Test_PCB"}, {0x0201, "Old_PCB"}, {0x0300, "New_PCB"}};
     for (const auto& [revision, expected] : cases) {
         auto& device = sim.hub.addDevice({.revision = revision});
         EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected) << std::hex << revision;
-        EXPECT_EQ(selected(), sim.scratch.folder() + expected);
+        EXPECT_EQ(selected(), inFolder(expected, std::string(expected) + ".bin"));
         EXPECT_FALSE(session().DefaultFolderUsed);
         EXPECT_EQ(session().DeviceModeState, -1);  // the rule opens no device
         device.unplug();
@@ -182,15 +186,15 @@ TEST_F(BoardRevisionRule, TheMajorRevisionByteChoosesTheFolder) {
 TEST_F(BoardRevisionRule, NoReadableRevisionFallsBackToTheDefaultFolder) {
     filesInEveryFolder();
     EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
-    EXPECT_EQ(selected(), sim.scratch.folder() + "New_PCB/New_PCB.bin");
+    EXPECT_EQ(selected(), inFolder("New_PCB", "New_PCB.bin"));
     EXPECT_TRUE(session().DefaultFolderUsed);
 
     session().options.TALVIK_DEFAULTPATCH = 2;
     EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
-    EXPECT_EQ(selected(), sim.scratch.folder() + "Old_PCB/Old_PCB.bin");
+    EXPECT_EQ(selected(), inFolder("Old_PCB", "Old_PCB.bin"));
     session().options.TALVIK_DEFAULTPATCH = 7;
     EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
-    EXPECT_EQ(selected(), sim.scratch.folder() + "No_PCB/No_PCB.bin");
+    EXPECT_EQ(selected(), inFolder("No_PCB", "No_PCB.bin"));
 }
 
 TEST_F(BoardRevisionRule, AnAlternativeHardwareIdReplacesTheMainOne) {
@@ -199,7 +203,7 @@ TEST_F(BoardRevisionRule, AnAlternativeHardwareIdReplacesTheMainOne) {
     session().options.MAIN_HWID = "USB\\VID_1C7A&PID_0000";
     session().options.TALVIK_OTHERHWID[2] = "USB\\VID_1C7A&PID_5C50";
     EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
-    EXPECT_EQ(selected(), sim.scratch.folder() + "Old_PCB/Old_PCB.bin");
+    EXPECT_EQ(selected(), inFolder("Old_PCB", "Old_PCB.bin"));
     EXPECT_EQ(session().options.MAIN_HWID, "USB\\VID_1C7A&PID_5C50");
 }
 
