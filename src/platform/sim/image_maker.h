@@ -73,7 +73,7 @@ struct ImageSpec {
 // at 0x47 and 0x87), zero text fields at 0x50 and 0x90, no page all 0xFF.
 std::vector<std::uint8_t> defaultPreloadArea();
 
-// Why the spec cannot be made (empty text when it can).
+// Why an image of this description cannot be made (empty text when it can).
 std::string imageSpecProblem(const ImageSpec& spec);
 
 // The image; empty when imageSpecProblem(spec) is not empty.
