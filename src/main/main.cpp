@@ -10,7 +10,8 @@
 // Parameters of our own (they start with "--", so no switch matches them):
 //   --simulate=DIR   run against the simulated sensor hub whose state lives
 //                    in DIR (device.ini, flash.bin, eflash.bin; FWVer is
-//                    written to DIR/FWVer) instead of real hardware
+//                    written to DIR/FWVer, on Windows also to the
+//                    registry) instead of real hardware
 //   --virtual-time   with --simulate only: the program's clock is virtual,
 //                    so waits and timer ticks cost no real time (tests)
 #include <iostream>

@@ -6,6 +6,26 @@
 
 namespace qv {
 
+namespace {
+
+// FWVer of a simulated run: beside the simulated device in DIR/FWVer, and on
+// Windows also in the registry, where a real run writes it and where a
+// station's scripts look after a run.
+class SimulationStore : public SystemStore {
+public:
+    SimulationStore(std::string path, SystemStore* system) : file_(std::move(path)), system_(system) {}
+    bool writeFirmwareVersion(const std::string& version, std::string& error) override {
+        if (!file_.writeFirmwareVersion(version, error)) return false;
+        return system_ == nullptr || system_->writeFirmwareVersion(version, error);
+    }
+
+private:
+    FileSystemStore file_;
+    SystemStore* system_;
+};
+
+} // namespace
+
 MainHost::MainHost(std::string argv0, std::optional<std::string> simulationFolder)
     : argv0_(std::move(argv0)), simulationFolder_(std::move(simulationFolder)) {}
 
@@ -35,7 +55,12 @@ bool MainHost::open(EventLoop& loop, Ports& ports, std::string& error) {
         error = "--simulate=" + *simulationFolder_ + ": " + error;
         return false;
     }
-    simulatedStore_ = std::make_unique<FileSystemStore>(folder + "FWVer");
+#if defined(_WIN32)
+    SystemStore* systemStore = platform_.store.get();
+#else
+    SystemStore* systemStore = nullptr;  // a machine-wide file, not for rehearsals
+#endif
+    simulatedStore_ = std::make_unique<SimulationStore>(folder + "FWVer", systemStore);
     ports.hid = hub_.get();
     ports.deviceManager = hub_.get();
     ports.store = simulatedStore_.get();

@@ -3,7 +3,8 @@
 // tree, FWVer store, ...), or, with "--simulate=DIR", the simulated sensor
 // hub whose state lives in DIR instead of the HID bus and the device tree.
 // The simulated device is loaded from DIR when the run starts and saved
-// back when it ends, and FWVer is then written to DIR/FWVer.
+// back when it ends, and FWVer is then written to DIR/FWVer (on Windows to
+// the registry as well, as a real run does).
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -28,7 +29,7 @@ private:
     std::optional<std::string> simulationFolder_;
     PlatformPorts platform_;
     std::unique_ptr<sim::SimulatedHub> hub_;
-    std::unique_ptr<FileSystemStore> simulatedStore_;
+    std::unique_ptr<SystemStore> simulatedStore_;
 };
 
 // DIR with a trailing separator.
