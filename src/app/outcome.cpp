@@ -5,12 +5,6 @@
 
 namespace qv {
 
-bool isProgrammingRefusal(std::uint8_t code) {
-    using namespace result_code;
-    return code == kImageSizeError || code == kClockMismatch || code == kIvtMismatch || code == kPatchSizeError ||
-           code == kPatchHeaderError;
-}
-
 void RecordOutcome(Session& session, int fontSize, const std::vector<std::string>& lines, std::uint8_t code,
                    CloseKey closeKey) {
     TextPane& pane = session.window.memo1;

@@ -39,9 +39,6 @@ inline constexpr std::uint8_t kPatchSizeError = 177;
 inline constexpr std::uint8_t kPatchHeaderError = 178;
 } // namespace result_code
 
-// True for the refusals of the programming flows (161, 162, 163, 177, 178).
-bool isProgrammingRefusal(std::uint8_t code);
-
 // An outcome shown in red (every outcome of the application layer is, "FW
 // is up to date!" included); lines are shown in order. closeKey: the
 // [CLOSEAPP] key that closes the window after it (PASS for up to date).

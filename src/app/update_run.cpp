@@ -103,15 +103,6 @@ void stateSeekFlashModeDevice(Session& session) {
     if (session.RunTicks == halfwayTick(limit)) HalfwayRescan(session);
 }
 
-// The flows' refusals (size, clock, interrupt vectors) write nothing and
-// keep the device in flash mode; they end the run like any failure: close
-// box back and the FAIL close rule, so that a silent run ends with the code.
-void endRefusal(Session& session) {
-    if (!isProgrammingRefusal(session.ResultCode)) return;
-    restoreSystemMenu(session);
-    FinishOutcome(session, session.ResultCode, CloseKey::FAIL);
-}
-
 void stateAwaitRemoval(Session& session);
 
 void stateProgram(Session& session) {
@@ -129,7 +120,6 @@ void stateProgram(Session& session) {
     } else {
         ProgramFirmwareImage(session);
     }
-    endRefusal(session);
     if (session.ResultCode == result_code::kProgrammingFailed) session.setTimer(session.Timer2, true);
     if (session.ResultCode == result_code::kSuccess) {
         restartPane(session, "Instructions:");
