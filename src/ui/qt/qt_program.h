@@ -1,0 +1,29 @@
+#pragma once
+// The program with its window: Qt's application object, the Qt event loop,
+// the file dialog and the view of the main window around runProgram().
+#include "app/command_line.h"
+#include "app/program.h"
+#include "ui/qt/main_window_view.h"
+
+namespace qv {
+struct Session;
+}
+
+namespace qv::qt {
+
+// Whether a window system can be reached: a Qt platform chosen through
+// QT_QPA_PLATFORM that needs no display server (offscreen, ...), a Wayland
+// display, or an X display whose local socket exists. Without one, Qt would
+// end the process the moment it starts.
+bool displayAvailable();
+
+// The operator's input connected to the session's window logic: CTRL to
+// FormKeyDown/FormKeyUp, "Update" to Button5Click, "Close" to Button6Click,
+// the close box to the close sequence.
+ViewInput windowInput(Session& session);
+
+// Runs the program to its end with the window shown (argc and argv go to
+// Qt) and returns the process exit code.
+int runWindowProgram(int argc, char** argv, ProgramHost& host, const CommandLine& commandLine);
+
+} // namespace qv::qt
