@@ -22,15 +22,6 @@ using qv::testing::onScreen;
 
 namespace {
 
-// Update-button mode with a device whose firmware is older than the file.
-void prepareUpdateButtonMode(WindowedSession& w) {
-    w.writeIni("[OPTION]\nTALVIK_UPDATEBUTTON=1\n[CHECKVERSION]\nPROJECTNAME1=ABC\n[CLOSEAPP]\nPASS=0\n");
-    WindowedSession::setDeviceVersion(w.sim.hub.addDevice(), "ABC1.0");
-    w.addFile("fw.bin", firmwareImage("ABC2.0"));
-    w.create();
-    w.run(300);
-}
-
 QColor background(const QWidget* widget) { return widget->palette().color(QPalette::Window); }
 
 } // namespace
@@ -65,7 +56,7 @@ private slots:
 
     void updateButtonModeWidensTheWindowWithTheInstructions() {
         WindowedSession w;
-        prepareUpdateButtonMode(w);
+        w.startInUpdateButtonMode();
         QCOMPARE(w.view.width(), 840 - kFrameWidth);
         const QString text = w.view.memo1()->toPlainText();
         QVERIFY2(text.startsWith(QStringLiteral("Instructions:")), qPrintable(text));
@@ -83,7 +74,7 @@ private slots:
 
     void updateCountsOnlyWithControlHeld() {
         WindowedSession w;
-        prepareUpdateButtonMode(w);
+        w.startInUpdateButtonMode();
         QPushButton* update = w.view.button(5);
 
         // A plain tap, and a tap after CTRL was already released: nothing.
@@ -112,10 +103,8 @@ private slots:
 
     void warningsAlternateAfterTheTap() {
         WindowedSession w;
-        prepareUpdateButtonMode(w);
-        QTest::keyPress(&w.view, Qt::Key_Control, Qt::ControlModifier);
-        QTest::mouseClick(w.view.button(5), Qt::LeftButton, Qt::ControlModifier);
-        QTest::keyRelease(&w.view, Qt::Key_Control);
+        w.startInUpdateButtonMode();
+        w.tapUpdateWithControl();
         QCOMPARE(w.view.image(6)->geometry(), QRect(520, 32, 305, 145));
         QCOMPARE(w.view.image(7)->geometry(), QRect(520, 32, 305, 145));
 

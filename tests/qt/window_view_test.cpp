@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "support/on_screen.h"
 #include "ui/qt/main_window_view.h"
 #include "ui/qt/model_to_qt.h"
 #include "ui/qt/picture_widget.h"
@@ -17,6 +18,7 @@
 
 using namespace qv;
 using namespace qv::qt;
+using qv::testing::onScreen;
 
 namespace {
 
@@ -49,15 +51,6 @@ WindowModel createdWindow() {
 
 QColor textColour(const QWidget* widget) { return widget->palette().color(QPalette::Active, QPalette::Text); }
 QColor backgroundColour(const QWidget* widget) { return widget->palette().color(QPalette::Window); }
-
-// Whether the operator can see the widget: shown, and inside the client area.
-bool onScreen(const QWidget* widget, const QWidget* window) {
-    if (!widget->isVisibleTo(window)) {
-        return false;
-    }
-    const QRect inWindow(widget->mapTo(window, QPoint(0, 0)), widget->size());
-    return window->rect().intersects(inWindow);
-}
 
 } // namespace
 

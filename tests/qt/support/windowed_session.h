@@ -10,12 +10,13 @@
 #include <string>
 #include <vector>
 
-#include <QRect>
-#include <QWidget>
+#include <QPushButton>
+#include <QTest>
 
 #include "app/main_window.h"
 #include "core/support/sim_session.h"
 #include "platform/sim/image_maker.h"
+#include "support/on_screen.h"
 #include "ui/qt/main_window_view.h"
 #include "ui/qt/qt_program.h"
 
@@ -28,15 +29,6 @@ inline std::vector<std::uint8_t> firmwareImage(const std::string& oemVersion, st
     spec.version = oemVersion.substr(0, 16);
     spec.seed = seed;
     return sim::makeFirmwareImage(spec);
-}
-
-// Whether the operator can see the widget: shown, and inside the client area.
-inline bool onScreen(const QWidget* widget, const QWidget* window) {
-    if (!widget->isVisibleTo(window)) {
-        return false;
-    }
-    const QRect inWindow(widget->mapTo(window, QPoint(0, 0)), widget->size());
-    return window->rect().intersects(inWindow);
 }
 
 class WindowedSession {
@@ -83,6 +75,22 @@ public:
     void run(std::uint32_t milliseconds) {
         sim.loop.advance(milliseconds);
         view.render();
+    }
+    // Update-button mode with a device whose firmware is older than the
+    // file, after the start-up pass.
+    void startInUpdateButtonMode() {
+        writeIni("[OPTION]\nTALVIK_UPDATEBUTTON=1\n[CHECKVERSION]\nPROJECTNAME1=ABC\n[CLOSEAPP]\nPASS=0\n");
+        setDeviceVersion(sim.hub.addDevice(), "ABC1.0");
+        addFile("fw.bin", firmwareImage("ABC2.0"));
+        create();
+        run(300);
+    }
+    // The operator holds CTRL (the focus on the message pane), taps
+    // "Update" and lets go.
+    void tapUpdateWithControl() {
+        QTest::keyPress(view.memo1(), Qt::Key_Control, Qt::ControlModifier);
+        QTest::mouseClick(view.button(5), Qt::LeftButton, Qt::ControlModifier);
+        QTest::keyRelease(view.memo1(), Qt::Key_Control);
     }
     void runUntil(const std::function<bool()>& done, std::uint32_t limitMs = 120000) {
         for (std::uint32_t t = 0; t < limitMs && !done(); t += 100) {
