@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "support/windowed_session.h"
+#include "ui/qt/picture_widget.h"
 
 using namespace qv;
 using qv::testing::WindowedSession;
@@ -63,7 +64,7 @@ private slots:
     void failureWithTheErrorPanel() {
         WindowedSession w;
         w.writeIni("[CLOSEAPP]\nFAIL=0\n");
-        w.sim.hub.addDevice().faults().readBackBitFlips = 100000;
+        w.sim.hub.addDevice().faults().wrongSumOnPage = 3;  // the third page is written wrong
         w.addFile("fw.bin", firmwareImage("ABC2.0"));
         w.create();
         w.runUntil([&] { return w.session().Timer2.enabled(); });

@@ -124,7 +124,7 @@ private slots:
     void failedUpdateBlinksTheErrorPanel() {
         WindowedSession w;
         auto& device = w.sim.hub.addDevice();
-        device.faults().readBackBitFlips = 100000;
+        device.faults().wrongSumOnPage = 3;  // the third page is written wrong
         w.addFile("fw.bin", firmwareImage("NEW1.0", 7));
         w.create();
         w.runUntil([&] { return w.session().Timer2.enabled(); });
@@ -172,7 +172,7 @@ private slots:
         if (outcome != QLatin1String("no device")) {
             auto& device = w.sim.hub.addDevice();
             if (outcome == QLatin1String("failure")) {
-                device.faults().readBackBitFlips = 100000;
+                device.faults().wrongSumOnPage = 3;  // the third page is written wrong
             }
         }
         w.create();
