@@ -2,10 +2,12 @@
 //
 // Under "/S" the program runs without a window and without a window system
 // at all. Without "/S" it shows its window when it was built with the window
-// toolkit and a display is there; otherwise it runs the same program
-// headless: the window stays hidden, the options decide as usual whether
-// an outcome closes it (only "/S" forces that), and the program ends once
-// no run is left to tick, with the exit code of the last outcome.
+// toolkit; without a display to show it on, it says so and ends with the
+// start-failure code instead of running where nobody can see it. Built
+// without the window toolkit, it runs the same program headless: the window
+// stays hidden, the options decide as usual whether an outcome closes it
+// (only "/S" forces that), and the program ends once no run is left to
+// tick, with the exit code of the last outcome.
 //
 // Parameters of our own (they start with "--", so no switch matches them):
 //   --simulate=DIR   run against the simulated sensor hub whose state lives
@@ -52,7 +54,12 @@ int main(int argc, char** argv) {
         return qv::runProgram(loop, host, commandLine);
     }
 #ifdef QV_WINDOW_PROGRAM
-    if (!commandLine.hasFlag("/S") && qv::qt::displayAvailable()) {
+    if (!commandLine.hasFlag("/S")) {
+        if (!qv::qt::displayAvailable()) {
+            std::cerr << "QuorvexUpdate: no display to show the window on; "
+                         "start it with /S to update without a window\n";
+            return qv::kExitStartFailure;
+        }
         return qv::qt::runWindowProgram(argc, argv, host, commandLine);
     }
 #endif
