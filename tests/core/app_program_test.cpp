@@ -6,62 +6,35 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/profile_reader.h"
 #include "app/program.h"
-#include "platform/portable_ports.h"
 #include "platform/sim/fault_campaign.h"
-#include "platform/sim/image_maker.h"
-#include "platform/sim/simulated_hub.h"
+#include "platform/sim/simulated_station.h"
 #include "platform/virtual_event_loop.h"
 #include "support/sim_session.h"
 
 namespace qv {
 namespace {
 
-class Program : public ::testing::Test, public ProgramHost {
+class Program : public ::testing::Test {
 protected:
-    bool open(EventLoop& runLoop, Ports& ports, std::string&) override {
-        ports.hid = &hub;
-        ports.deviceManager = &hub;
-        ports.loop = &runLoop;
-        ports.store = &store;
-        ports.processes = &processes;
-        ports.keepAwake = &keepAwake;
-        ports.environment = &environment;
-        ports.profile = &profile;
-        ports.directory = &directory;
-        ports.standardOutput = &standardOutput;
-        return true;
-    }
-    bool close(std::string&) override { return true; }
-
     void writeFile(const std::string& name, const std::string& bytes) {
         std::ofstream file(scratch.path() / name, std::ios::binary | std::ios::trunc);
         file << bytes;
     }
     std::vector<std::uint8_t> addImage(const std::string& oem) {
-        sim::ImageSpec spec;
-        spec.version = oem;
-        spec.oemVersion = oem;
-        spec.seed = 7;
-        const auto image = sim::makeFirmwareImage(spec);
+        const auto image = testing::imageWithVersion(oem, 7);
         writeFile("fw.bin", std::string(image.begin(), image.end()));
         return image;
     }
     int run(std::vector<std::string> parameters, std::function<void(Session&)> attach = {}) {
-        return runProgram(loop, *this, CommandLine(std::move(parameters)), attach);
+        return runProgram(loop, station, CommandLine(std::move(parameters)), attach);
     }
 
     testing::ScratchDirectory scratch{"qv-program"};
     VirtualEventLoop loop;
-    sim::SimulatedHub hub{loop};
-    MemorySystemStore store;
-    RecordingProcessControl processes;
-    NoKeepAwake keepAwake;
-    FixedFolderEnvironment environment{scratch.folder()};
-    ProfileReader profile;
-    FolderDirectoryListing directory;
-    std::ostringstream standardOutput;
+    sim::SimulatedStation station{loop, scratch.folder()};
+    sim::SimulatedHub& hub = station.hub;
+    NoKeepAwake& keepAwake = station.keepAwake;
 };
 
 TEST_F(Program, ASilentUpdateEndsWithSuccessAndTheDeviceReleased) {
@@ -98,7 +71,7 @@ TEST_F(Program, AShownWindowWaitsForTheOperatorToClose) {
     OperatorLoop operatorLoop;
     bool shown = false;
     const int exitCode =
-        runProgram(operatorLoop, *this, CommandLine{}, [&](Session& session) {
+        runProgram(operatorLoop, station, CommandLine{}, [&](Session& session) {
             operatorLoop.session = &session;
             shown = session.window.visible;
         });

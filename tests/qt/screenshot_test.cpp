@@ -12,7 +12,7 @@
 
 using namespace qv;
 using qv::testing::WindowedSession;
-using qv::testing::firmwareImage;
+using qv::testing::imageWithVersion;
 using qv::testing::onScreen;
 
 namespace {
@@ -37,7 +37,7 @@ private slots:
         WindowedSession w;
         w.writeIni("[OPTION]\nTALVIK_UPDATEBUTTON=1\n[CHECKVERSION]\nPROJECTNAME1=ABC\n[CLOSEAPP]\nPASS=0\n");
         WindowedSession::setDeviceVersion(w.sim.hub.addDevice(), "ABC1.0");
-        w.addFile("fw.bin", firmwareImage("ABC2.0"));
+        w.addFile("fw.bin", imageWithVersion("ABC2.0"));
         w.create();
         save(w, QStringLiteral("1-start-up"));
 
@@ -65,7 +65,7 @@ private slots:
         WindowedSession w;
         w.writeIni("[CLOSEAPP]\nFAIL=0\n");
         w.sim.hub.addDevice().faults().wrongSumOnPage = 3;  // the third page is written wrong
-        w.addFile("fw.bin", firmwareImage("ABC2.0"));
+        w.addFile("fw.bin", imageWithVersion("ABC2.0"));
         w.create();
         w.runUntil([&] { return w.session().Timer2.enabled(); });
         w.run(500);

@@ -17,7 +17,7 @@
 using namespace qv;
 using namespace qv::qt;
 using qv::testing::WindowedSession;
-using qv::testing::firmwareImage;
+using qv::testing::imageWithVersion;
 using qv::testing::onScreen;
 
 namespace {
@@ -125,7 +125,7 @@ private slots:
         WindowedSession w;
         auto& device = w.sim.hub.addDevice();
         device.faults().wrongSumOnPage = 3;  // the third page is written wrong
-        w.addFile("fw.bin", firmwareImage("NEW1.0", 7));
+        w.addFile("fw.bin", imageWithVersion("NEW1.0", 7));
         w.create();
         w.runUntil([&] { return w.session().Timer2.enabled(); });
         QVERIFY(w.session().Timer2.enabled());
@@ -164,7 +164,7 @@ private slots:
         QFETCH(QColor, colour);
         WindowedSession w;
         w.writeIni("[CLOSEAPP]\nPASS=0\nFAIL=0\n");
-        auto image = firmwareImage("NEW1.0", 7);
+        auto image = imageWithVersion("NEW1.0", 7);
         if (outcome == QLatin1String("checksum")) {
             image[0x4000] ^= 0x5A;
         }
@@ -188,7 +188,7 @@ private slots:
         WindowedSession w;
         w.writeIni("[CLOSEAPP]\nPASS=0\n");
         w.sim.hub.addDevice();
-        w.addFile("fw.bin", firmwareImage("NEW1.0", 7));
+        w.addFile("fw.bin", imageWithVersion("NEW1.0", 7));
         w.create();
         bool sawUpdatingStep = false;
         w.onRender = [&] { sawUpdatingStep = sawUpdatingStep || onScreen(w.view.image(3), &w.view); };
@@ -217,7 +217,7 @@ private slots:
         WindowedSession w;
         w.writeIni("[CLOSEAPP]\nPASS=0\n");
         w.sim.hub.addDevice();
-        w.addFile("fw.bin", firmwareImage("NEW1.0", 7));
+        w.addFile("fw.bin", imageWithVersion("NEW1.0", 7));
         w.create();
         w.run(100);
         w.view.close();  // no close box yet: ignored

@@ -6,11 +6,9 @@
 #include <sstream>
 #include <vector>
 
-#include "app/profile_reader.h"
 #include "app/program.h"
-#include "platform/portable_ports.h"
 #include "platform/sim/image_maker.h"
-#include "platform/sim/simulated_hub.h"
+#include "platform/sim/simulated_station.h"
 #include "platform/virtual_event_loop.h"
 
 namespace qv::sim {
@@ -49,47 +47,25 @@ private:
 };
 
 // One simulated device and everything else the program needs.
-struct Bench : ProgramHost {
-    Bench(const std::string& folder, std::uint32_t seed) : hub(loop, seed), environment(folder) {
-        hub.setLogging(false);
-        hub.addDevice();
+struct Bench {
+    Bench(const std::string& folder, std::uint32_t seed) : station(loop, folder, seed) {
+        station.hub.setLogging(false);
+        station.hub.addDevice();
     }
-
-    bool open(EventLoop& runLoop, Ports& ports, std::string&) override {
-        ports.hid = &hub;
-        ports.deviceManager = &hub;
-        ports.loop = &runLoop;
-        ports.store = &store;
-        ports.processes = &processes;
-        ports.keepAwake = &keepAwake;
-        ports.environment = &environment;
-        ports.profile = &profile;
-        ports.directory = &directory;
-        ports.standardOutput = &standardOutput;
-        return true;
-    }
-    bool close(std::string&) override { return true; }
 
     // One silent run of the whole program; the exit code.
     int run(std::uint32_t limitMs) {
-        const int exitCode = runProgram(loop, *this, CommandLine({"/S"}),
+        const int exitCode = runProgram(loop, station, CommandLine({"/S"}),
                                         [this, limitMs](Session& session) { loop.watch(&session, limitMs); });
         loop.watch(nullptr, 0);
-        standardOutput.str({});
+        station.standardOutput.str({});
         return exitCode;
     }
 
-    SimulatedDevice& device() { return hub.device(0); }
+    SimulatedDevice& device() { return station.hub.device(0); }
 
     WatchedLoop loop;
-    SimulatedHub hub;
-    MemorySystemStore store;
-    RecordingProcessControl processes;
-    NoKeepAwake keepAwake;
-    FixedFolderEnvironment environment;
-    ProfileReader profile;
-    FolderDirectoryListing directory;
-    std::ostringstream standardOutput;
+    SimulatedStation station;
 };
 
 // One to three kinds of fault at random places.

@@ -45,15 +45,6 @@ inline void writeBytes(const std::filesystem::path& path, const std::vector<std:
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-// A 126 KiB image whose OEM version text is `oemVersion`.
-inline std::vector<std::uint8_t> imageWithVersion(const std::string& oemVersion, std::uint32_t seed = 1) {
-    sim::ImageSpec spec;
-    spec.oemVersion = oemVersion;
-    spec.version = oemVersion.substr(0, 16);
-    spec.seed = seed;
-    return sim::makeFirmwareImage(spec);
-}
-
 // One updater on its own scratch folder and hub.
 class AppHarness {
 public:

@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <vector>
 
-#include "app/profile_reader.h"
 #include "app/session.h"
-#include "platform/portable_ports.h"
-#include "platform/sim/simulated_hub.h"
+#include "platform/sim/image_maker.h"
+#include "platform/sim/simulated_station.h"
 #include "platform/virtual_event_loop.h"
 
 namespace qv::testing {
@@ -43,36 +43,26 @@ private:
     std::filesystem::path path_;
 };
 
-struct SimSession {
-    explicit SimSession(CommandLine commandLine = {})
-        : environment(scratch.folder()), session(ports(), std::move(commandLine)) {}
-
-    Ports ports() {
-        Ports p;
-        p.hid = &hub;
-        p.deviceManager = &hub;
-        p.loop = &loop;
-        p.store = &store;
-        p.processes = &processes;
-        p.keepAwake = &keepAwake;
-        p.environment = &environment;
-        p.profile = &profile;
-        p.directory = &directory;
-        p.standardOutput = &standardOutput;
-        return p;
-    }
-
+// The clock and the scratch folder, made before the station that uses them.
+struct SimSessionGround {
     VirtualEventLoop loop;
-    sim::SimulatedHub hub{loop};
     ScratchDirectory scratch;
-    MemorySystemStore store;
-    RecordingProcessControl processes;
-    NoKeepAwake keepAwake;
-    FixedFolderEnvironment environment;
-    ProfileReader profile;
-    FolderDirectoryListing directory;
-    std::ostringstream standardOutput;
+};
+
+struct SimSession : SimSessionGround, sim::SimulatedStation {
+    explicit SimSession(CommandLine commandLine = {})
+        : SimulatedStation(loop, scratch.folder()), session(ports(loop), std::move(commandLine)) {}
+
     Session session;
 };
+
+// A 126 KiB image whose OEM version text is `oemVersion`.
+inline std::vector<std::uint8_t> imageWithVersion(const std::string& oemVersion, std::uint32_t seed = 1) {
+    sim::ImageSpec spec;
+    spec.oemVersion = oemVersion;
+    spec.version = oemVersion.substr(0, 16);
+    spec.seed = seed;
+    return sim::makeFirmwareImage(spec);
+}
 
 } // namespace qv::testing

@@ -15,21 +15,11 @@
 
 #include "app/main_window.h"
 #include "core/support/sim_session.h"
-#include "platform/sim/image_maker.h"
 #include "support/on_screen.h"
 #include "ui/qt/main_window_view.h"
 #include "ui/qt/qt_program.h"
 
 namespace qv::testing {
-
-// A 126 KiB image whose OEM version text is `oemVersion`.
-inline std::vector<std::uint8_t> firmwareImage(const std::string& oemVersion, std::uint32_t seed = 1) {
-    sim::ImageSpec spec;
-    spec.oemVersion = oemVersion;
-    spec.version = oemVersion.substr(0, 16);
-    spec.seed = seed;
-    return sim::makeFirmwareImage(spec);
-}
 
 class WindowedSession {
 public:
@@ -81,7 +71,7 @@ public:
     void startInUpdateButtonMode() {
         writeIni("[OPTION]\nTALVIK_UPDATEBUTTON=1\n[CHECKVERSION]\nPROJECTNAME1=ABC\n[CLOSEAPP]\nPASS=0\n");
         setDeviceVersion(sim.hub.addDevice(), "ABC1.0");
-        addFile("fw.bin", firmwareImage("ABC2.0"));
+        addFile("fw.bin", imageWithVersion("ABC2.0"));
         create();
         run(300);
     }
