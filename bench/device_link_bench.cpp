@@ -9,12 +9,13 @@
 #include <sstream>
 #include <vector>
 
-#include "app/options.h"
 #include "device/device_link.h"
 #include "platform/sim/image_maker.h"
 #include "platform/sim/simulated_hub.h"
 #include "platform/virtual_event_loop.h"
-#include "ui/window_model.h"
+#include "session/link_wiring.h"
+#include "session/options.h"
+#include "session/window_model.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ struct LoaderBench {
     Options options;
     WindowModel window;
     std::ostringstream standardOutput;
-    DeviceLink link{hub, loop, options, window, standardOutput};
+    DeviceLink link{hub, loop, [this] { return linkSettingsFrom(options); }, linkSinksInto(window), standardOutput};
 
     LoaderBench() {
         hub.setLogging(false);

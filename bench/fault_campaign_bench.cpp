@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "platform/sim/fault_campaign.h"
+#include "station/fault_campaign.h"
 
 namespace {
 

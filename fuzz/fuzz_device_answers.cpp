@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "app/options.h"
 #include "device/device_link.h"
 #include "device/device_tree.h"
 #include "platform/device_manager.h"
 #include "platform/hid_bus.h"
 #include "platform/virtual_event_loop.h"
-#include "ui/window_model.h"
+#include "session/link_wiring.h"
+#include "session/options.h"
+#include "session/window_model.h"
 
 namespace {
 
@@ -93,8 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qv::Options options;
     qv::WindowModel window;
     std::ostringstream standardOutput;
-    qv::DeviceLink link(device, loop, options, window, standardOutput);
-    qv::DeviceTree tree(device, window);
+    qv::DeviceLink link(device, loop, [&] { return qv::linkSettingsFrom(options); }, qv::linkSinksInto(window), standardOutput);
+    qv::DeviceTree tree(device, messagePaneOf(window));
 
     link.OpenMatchingDevices(0xFF5C, 0xDB);
     options.MAININDEX = input.next() % 3;

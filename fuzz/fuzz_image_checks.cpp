@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "../tests/core/support/sim_session.h"
-#include "programming/image.h"
+#include "programming/image_file.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/integer_text.h"
-#include "app/profile_reader.h"
+#include "platform/integer_text.h"
+#include "platform/profile_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

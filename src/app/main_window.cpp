@@ -1,13 +1,13 @@
 #include "app/main_window.h"
 
-#include "app/options.h"
-#include "app/result_reporting.h"
-#include "app/session.h"
 #include "app/startup.h"
 #include "app/update_run.h"
 #include "platform/event_loop.h"
 #include "platform/keep_awake.h"
 #include "programming/flash_mode.h"
+#include "session/options.h"
+#include "session/result_reporting.h"
+#include "session/session.h"
 
 namespace qv {
 

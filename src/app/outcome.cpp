@@ -1,7 +1,7 @@
 #include "app/outcome.h"
 
 #include "app/main_window.h"
-#include "app/session.h"
+#include "session/session.h"
 
 namespace qv {
 

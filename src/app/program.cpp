@@ -3,9 +3,9 @@
 #include <iostream>
 
 #include "app/main_window.h"
-#include "app/result_reporting.h"
 #include "platform/event_loop.h"
 #include "programming/flash_mode.h"
+#include "session/result_reporting.h"
 
 namespace qv {
 

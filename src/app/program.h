@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/session.h"
+#include "session/command_line.h"
+#include "session/session.h"
 
 namespace qv {
 

@@ -1,14 +1,14 @@
 #include "app/startup.h"
 
 #include "app/main_window.h"
-#include "app/options.h"
 #include "app/outcome.h"
-#include "app/session.h"
 #include "app/update_selection.h"
 #include "platform/event_loop.h"
 #include "platform/process_control.h"
 #include "programming/flash_mode.h"
-#include "programming/image.h"
+#include "programming/image_file.h"
+#include "session/options.h"
+#include "session/session.h"
 
 namespace qv {
 

@@ -5,7 +5,6 @@
 
 #include "app/main_window.h"
 #include "app/outcome.h"
-#include "app/session.h"
 #include "app/startup.h"
 #include "app/update_selection.h"
 #include "programming/code_patch.h"
@@ -13,6 +12,7 @@
 #include "programming/flash_mode.h"
 #include "programming/parameter_area.h"
 #include "programming/settle.h"
+#include "session/session.h"
 
 namespace qv {
 

@@ -4,12 +4,12 @@
 #include <array>
 #include <optional>
 
-#include "app/command_line.h"
-#include "app/result_reporting.h"
 #include "app/version_number.h"
 #include "platform/directory_listing.h"
 #include "programming/flash_mode.h"
-#include "programming/image.h"
+#include "programming/image_file.h"
+#include "session/command_line.h"
+#include "session/result_reporting.h"
 
 namespace qv {
 

@@ -4,13 +4,25 @@
 
 namespace qv {
 
-DeviceLink::DeviceLink(HidBus& bus, EventLoop& loop, Options& options, WindowModel& window,
+DeviceLink::DeviceLink(HidBus& bus, EventLoop& loop, LinkSettingsSource settings, LinkSinks sinks,
                        std::ostream& standardOutput)
-    : bus_(bus), loop_(loop), options_(options), window_(window), standardOutput_(standardOutput) {
+    : bus_(bus),
+      loop_(loop),
+      settings_(settings ? std::move(settings) : [] { return LinkSettings{}; }),
+      sinks_(std::move(sinks)),
+      standardOutput_(standardOutput) {
     pageBufferMirror_.fill(0xFF);
 }
 
 DeviceLink::~DeviceLink() { CloseAllHandles(); }
+
+void DeviceLink::diagnostic(const std::string& line) const {
+    if (sinks_.diagnostic) sinks_.diagnostic(line);
+}
+
+void DeviceLink::progress(int percent) const {
+    if (sinks_.progress) sinks_.progress(percent);
+}
 
 HidHandle DeviceLink::handleAt(unsigned slot) const {
     return slot < kHandleSlots ? deviceHandleTable_[slot] : kNoHandle;

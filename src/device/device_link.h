@@ -6,8 +6,9 @@
 // loader's page-buffer programming commands, and the memory and
 // parameter-area commands.
 //
-// Diagnostics go to the diagnostic pane (Memo2); WriteFlash and ReadFlash
-// move ProgressBar1 and process pending window events once per page/chunk.
+// Diagnostic lines go to the diagnostic sink; WriteFlash and ReadFlash
+// report their progress and process pending window events once per
+// page/chunk.
 #include <array>
 #include <cstdint>
 #include <iosfwd>
@@ -15,13 +16,12 @@
 #include <span>
 #include <string>
 
+#include "device/link_settings.h"
 #include "platform/hid_bus.h"
 
 namespace qv {
 
 class EventLoop;
-struct Options;
-struct WindowModel;
 struct EncodedRequest;
 enum class Request : std::uint8_t;
 
@@ -43,7 +43,8 @@ struct ParameterArea {
 
 class DeviceLink {
 public:
-    DeviceLink(HidBus& bus, EventLoop& loop, Options& options, WindowModel& window, std::ostream& standardOutput);
+    DeviceLink(HidBus& bus, EventLoop& loop, LinkSettingsSource settings, LinkSinks sinks,
+               std::ostream& standardOutput);
     ~DeviceLink();
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
@@ -108,11 +109,14 @@ private:
     // Tries until one succeeds or the failure budget is spent.
     bool readWithRetries(Request request, std::uint32_t address, std::span<std::uint8_t> destination);
     bool detectCollection(std::span<const HidCollectionCaps> pairs);
+    LinkSettings settings() const { return settings_(); }
+    void diagnostic(const std::string& line) const;
+    void progress(int percent) const;
 
     HidBus& bus_;
     EventLoop& loop_;
-    Options& options_;
-    WindowModel& window_;
+    LinkSettingsSource settings_;
+    LinkSinks sinks_;
     std::ostream& standardOutput_;
     std::array<HidHandle, kHandleSlots> deviceHandleTable_{};
     std::uint8_t foundDeviceCount_ = 0;

@@ -3,10 +3,9 @@
 // a hardware id and have the system re-enumerate before searching again.
 #include "device/device_tree.h"
 
-#include "app/integer_text.h"
 #include "device/hardware_id_list.h"
 #include "platform/device_manager.h"
-#include "ui/window_model.h"
+#include "platform/integer_text.h"
 
 namespace qv {
 
@@ -21,32 +20,32 @@ constexpr std::size_t kRevisionTagLength = 5;
 void DeviceTree::RemoveDevicesByHardwareId(const std::string& hardwareId) {
     const PresentDeviceList present = manager_.presentDevices();
     if (!present.opened) {
-        window_.memo1.append("Error! GetClassDevs(All Present Devices)");
+        message("Error! GetClassDevs(All Present Devices)");
         return;
     }
     for (const PresentDevice& device : present.devices) {
         if (device.status == PresentDevice::IdStatus::Failed) {
-            window_.memo1.append("Error! GetDeviceRegistryProperty");
+            message("Error! GetDeviceRegistryProperty");
             return;
         }
         if (device.status == PresentDevice::IdStatus::NoIds) continue;
         const auto match = HardwareIdList(device.hardwareIds).find(hardwareId);
         if (!match) continue;
-        window_.memo1.append("Found! [" + std::string(match->entry) + "] ,and remove it form Device Manager.\n");
-        if (!manager_.removeDevice(device.node)) window_.memo1.append("Error! CallClassInstaller(REMOVE)");
+        message("Found! [" + std::string(match->entry) + "] ,and remove it form Device Manager.\n");
+        if (!manager_.removeDevice(device.node)) message("Error! CallClassInstaller(REMOVE)");
     }
-    if (present.enumerationFailed) window_.memo1.append("Error! EnumDeviceInfo");
+    if (present.enumerationFailed) message("Error! EnumDeviceInfo");
 }
 
 void DeviceTree::RescanDevices() {
     const RescanStatus status = manager_.rescan();
     if (!status.connected) {
-        window_.memo1.append("Error!! CM_Connect_Machine");
+        message("Error!! CM_Connect_Machine");
         return;
     }
-    if (!status.rootLocated) window_.memo1.append("Error!! CM_Locate_DevNode_Ex");
-    if (!status.reenumerated) window_.memo1.append("Error!! CM_Reenumerate_DevNode_Ex");
-    window_.memo1.append("Rescan Device Manager!");
+    if (!status.rootLocated) message("Error!! CM_Locate_DevNode_Ex");
+    if (!status.reenumerated) message("Error!! CM_Reenumerate_DevNode_Ex");
+    message("Rescan Device Manager!");
 }
 
 std::uint32_t DeviceTree::ReadDeviceRevision(const std::string& hardwareId) {

@@ -1,18 +1,20 @@
 #pragma once
 // Device-tree maintenance around mode switches: remove every present device
 // carrying a hardware id, re-enumerate the tree, read a device's revision.
-// Messages go to the message pane (Memo1).
+// Its lines go to the message sink the application gives it.
 #include <cstdint>
 #include <string>
+#include <utility>
+
+#include "device/link_settings.h"
 
 namespace qv {
 
 class DeviceManager;
-struct WindowModel;
 
 class DeviceTree {
 public:
-    DeviceTree(DeviceManager& manager, WindowModel& window) : manager_(manager), window_(window) {}
+    DeviceTree(DeviceManager& manager, LineSink message) : manager_(manager), message_(std::move(message)) {}
 
     void RemoveDevicesByHardwareId(const std::string& hardwareId);
     void RescanDevices();
@@ -20,8 +22,12 @@ public:
     std::uint32_t ReadDeviceRevision(const std::string& hardwareId);
 
 private:
+    void message(const std::string& line) const {
+        if (message_) message_(line);
+    }
+
     DeviceManager& manager_;
-    WindowModel& window_;
+    LineSink message_;
 };
 
 } // namespace qv

@@ -4,9 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/options.h"
 #include "device/device_link.h"
-#include "ui/window_model.h"
 
 namespace qv {
 
@@ -43,23 +41,24 @@ std::optional<std::string> DeviceLink::GetHidInterfacePath(unsigned index) { ret
 bool DeviceLink::MatchHidCollection(HidHandle handle, std::uint16_t usagePage, std::uint16_t usage) {
     const auto caps = bus_.collectionCaps(handle);
     if (!caps || caps->usagePage != usagePage || caps->usage != usage) return false;
-    window_.memo2.append(hex4(caps->usagePage) + " , " + hex4(caps->usage));
+    diagnostic(hex4(caps->usagePage) + " , " + hex4(caps->usage));
 
     const auto attributes = bus_.attributes(handle);
     if (attributes) {
-        window_.memo2.append(hex4(attributes->vendorId) + "  " + hex4(attributes->productId) + "  " +
-                             hex4(attributes->versionNumber));
+        diagnostic(hex4(attributes->vendorId) + "  " + hex4(attributes->productId) + "  " +
+                   hex4(attributes->versionNumber));
     }
-    if (options_.MAINTARGETPID == 0 || !isMainDevicePair(usagePage, usage)) return true;
-    if (attributes && attributes->productId == options_.MAINTARGETPID) {
-        window_.memo2.append("Found the device with MainTargetPID");
+    const std::int32_t targetProductId = settings().mainTargetProductId;
+    if (targetProductId == 0 || !isMainDevicePair(usagePage, usage)) return true;
+    if (attributes && attributes->productId == targetProductId) {
+        diagnostic("Found the device with MainTargetPID");
         return true;
     }
     return false;
 }
 
 bool DeviceLink::detectCollection(std::span<const HidCollectionCaps> pairs) {
-    const unsigned limit = options_.scanLimit();
+    const unsigned limit = settings().scanLimit;
     for (unsigned index = 0; index < limit; ++index) {
         const auto path = GetHidInterfacePath(index);
         if (!path) continue;
@@ -82,7 +81,7 @@ bool DeviceLink::DetectFF7ADevice() { return detectCollection(kFF7APairs); }
 
 // IGNORE6D10 hides the family from the start-up choice only; the scan (and
 // its log lines) happens all the same, and searches still open the device.
-bool DeviceLink::DetectFF6DDevice() { return detectCollection(kFF6DPairs) && options_.IGNORE6D10 == 0; }
+bool DeviceLink::DetectFF6DDevice() { return detectCollection(kFF6DPairs) && !settings().hideFF6DFamily; }
 
 bool DeviceLink::DetectFF4EDevice() { return detectCollection(kFF4EPairs); }
 
@@ -90,7 +89,7 @@ void DeviceLink::OpenMatchingDevices(std::uint16_t usagePage, std::uint16_t usag
     // The count is kept wide for the log line; the table holds 256 handles at
     // most, and the search stops opening interfaces once it is full.
     unsigned found = 0;
-    const unsigned limit = options_.scanLimit();
+    const unsigned limit = settings().scanLimit;
     for (unsigned index = 0; index < limit && found < kHandleSlots; ++index) {
         const auto path = GetHidInterfacePath(index);
         if (!path) continue;
@@ -111,7 +110,7 @@ void DeviceLink::OpenMatchingDevices(std::uint16_t usagePage, std::uint16_t usag
     }
     // Eight bits as the callers expect; a full table reads 255, still "found".
     foundDeviceCount_ = static_cast<std::uint8_t>(found < 255 ? found : 255);
-    window_.memo2.append("Find " + std::to_string(found) + " VOR SensorHub.");
+    diagnostic("Find " + std::to_string(found) + " VOR SensorHub.");
 }
 
 } // namespace qv

@@ -5,7 +5,6 @@
 
 #include "device/device_link.h"
 #include "platform/event_loop.h"
-#include "ui/window_model.h"
 
 namespace qv {
 
@@ -29,7 +28,7 @@ void DeviceLink::WriteFlash(std::uint32_t address, int length, std::span<const s
     const std::size_t pages = (static_cast<std::size_t>(length) + kPageSize - 1) / kPageSize;
     std::size_t remaining = static_cast<std::size_t>(length);
     for (std::size_t page = 0; page < pages; ++page, remaining -= std::min(remaining, kPageSize)) {
-        window_.progress = static_cast<int>((page + 1) * 100 / pages);
+        progress(static_cast<int>((page + 1) * 100 / pages));
         loop_.processEvents(0);
 
         const std::size_t pageStart = page * kPageSize;
@@ -57,7 +56,7 @@ void DeviceLink::ReadFlash(std::uint32_t address, int length, std::span<std::uin
     const std::size_t chunks = (total + kReadChunk - 1) / kReadChunk;
     std::size_t offset = 0;
     for (std::size_t chunk = 1; total - offset > kReadChunk; ++chunk, offset += kReadChunk) {
-        window_.progress = static_cast<int>(chunk * 100 / chunks);
+        progress(static_cast<int>(chunk * 100 / chunks));
         loop_.processEvents(0);
         ReadFlashChunk(address + static_cast<std::uint32_t>(offset), kReadChunk, destination.data() + offset);
     }

@@ -8,11 +8,9 @@
 #include <ostream>
 #include <string>
 
-#include "app/options.h"
 #include "device/device_link.h"
 #include "device/request_layout.h"
 #include "platform/event_loop.h"
-#include "ui/window_model.h"
 
 namespace qv {
 
@@ -31,8 +29,8 @@ constexpr std::uint8_t kMaxPageBufferChunk = 57;
 } // namespace
 
 bool DeviceLink::VendorHandshake(bool wantEcho) {
-    if (handleAt(options_.mainSlot()) == kNoHandle) return false;
-    window_.memo2.append("VORReportID=" + std::to_string(options_.REPORTID));
+    if (handleAt(settings().mainSlot) == kNoHandle) return false;
+    diagnostic("VORReportID=" + std::to_string(settings().reportId));
 
     const auto request = encodeRequest(Request::VendorHandshake, {.data = kVendorString});
     if (!request) return false;
@@ -75,7 +73,8 @@ void DeviceLink::WritePageBuffer(std::uint16_t offset, std::uint8_t count, const
     if (!request) return;
     std::copy(bytes.begin(), bytes.end(), pageBufferMirror_.begin() + offset);
     sendRequest(*request);
-    if (options_.WRITEFLASHDATADELAY > 0) loop_.sleep(static_cast<std::uint32_t>(options_.WRITEFLASHDATADELAY));
+    const std::int32_t delay = settings().writeFlashDataDelayMs;
+    if (delay > 0) loop_.sleep(static_cast<std::uint32_t>(delay));
 }
 
 void DeviceLink::EraseFlash(std::uint32_t address, std::uint16_t pages) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "app/options.h"
 #include "device/device_link.h"
 #include "device/request_layout.h"
 #include "platform/event_loop.h"
@@ -59,7 +58,7 @@ bool DeviceLink::ReadMemory(std::uint32_t address, std::uint8_t length, std::spa
     for (std::uint8_t done = 0; done < length;) {
         const auto chunk = static_cast<std::uint8_t>(std::min<unsigned>(kReadMemoryChunk, length - done));
         for (;;) {
-            if (handleAt(options_.mainSlot()) == kNoHandle || failures > kToleratedReadFailures) return false;
+            if (handleAt(settings().mainSlot) == kNoHandle || failures > kToleratedReadFailures) return false;
             if (readTry(Request::ReadMemory, address, chunk, opcodeAddress, destination.subspan(done, chunk))) break;
             ++failures;
         }
@@ -70,7 +69,7 @@ bool DeviceLink::ReadMemory(std::uint32_t address, std::uint8_t length, std::spa
 }
 
 bool DeviceLink::readWithRetries(Request request, std::uint32_t address, std::span<std::uint8_t> destination) {
-    const unsigned slot = layoutOf(request).slot == HandleSlot::Loader ? 0u : options_.mainSlot();
+    const unsigned slot = layoutOf(request).slot == HandleSlot::Loader ? 0u : settings().mainSlot;
     const auto count = static_cast<std::uint8_t>(destination.size());
     for (unsigned failures = 0; failures <= kToleratedReadFailures; ++failures) {
         if (readTry(request, address, count, address, destination)) return true;

@@ -4,11 +4,9 @@
 #include <algorithm>
 #include <string>
 
-#include "app/options.h"
 #include "device/device_link.h"
 #include "device/request_layout.h"
 #include "platform/event_loop.h"
-#include "ui/window_model.h"
 
 namespace qv {
 
@@ -23,11 +21,11 @@ struct Route {
     std::uint8_t reportId;
 };
 
-Route routeOf(const RequestLayout& layout, const Options& options) {
-    const unsigned slot = layout.slot == HandleSlot::Loader ? 0u : options.mainSlot();
+Route routeOf(const RequestLayout& layout, const LinkSettings& settings) {
+    const unsigned slot = layout.slot == HandleSlot::Loader ? 0u : settings.mainSlot;
     switch (layout.reportId) {
     case ReportIdSource::MemoryProtocol: return {slot, kMemoryProtocolReportId};
-    case ReportIdSource::Configured: return {slot, options.REPORTID};
+    case ReportIdSource::Configured: return {slot, settings.reportId};
     case ReportIdSource::NoId: break;
     }
     return {slot, 0};
@@ -41,8 +39,9 @@ bool DeviceLink::FeatureTransaction(HidHandle handle, bool isSet, std::uint8_t r
     // request that does not is refused before anything reaches the device.
     if (length > kMaxPayload || length > payload.size()) return false;
 
-    if (options_.ALLHIDCOMMANDDELAY > 0) {
-        loop_.sleep(static_cast<std::uint32_t>(options_.ALLHIDCOMMANDDELAY));
+    const std::int32_t delay = settings().allHidCommandDelayMs;
+    if (delay > 0) {
+        loop_.sleep(static_cast<std::uint32_t>(delay));
     }
     const auto payloadBytes = payload.first(length);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -54,13 +53,13 @@ bool DeviceLink::FeatureTransaction(HidHandle handle, bool isSet, std::uint8_t r
             std::copy(payloadBytes.begin(), payloadBytes.end(), report.begin() + 1);
             ok = bus_.setFeature(handle, report, errorCode);
             if (!ok) {
-                window_.memo2.append("failed HidD_SetFeature - " + std::to_string(errorCode));
+                diagnostic("failed HidD_SetFeature - " + std::to_string(errorCode));
                 loop_.sleep(kRetryPauseMs);
             }
         } else {
             ok = bus_.getFeature(handle, report, errorCode);
             if (!ok) {
-                window_.memo2.append("failed HidD_GetFeature - " + std::to_string(errorCode));
+                diagnostic("failed HidD_GetFeature - " + std::to_string(errorCode));
                 loop_.sleep(kRetryPauseMs);
             }
             std::copy_n(report.begin() + 1, length, payloadBytes.begin());
@@ -82,14 +81,14 @@ void DeviceLink::WaitWithMessages(std::uint32_t milliseconds) {
 }
 
 bool DeviceLink::sendRequest(const EncodedRequest& request) {
-    const auto [slot, reportId] = routeOf(*request.layout, options_);
+    const auto [slot, reportId] = routeOf(*request.layout, settings());
     // A Set only reads its payload; the copy keeps the request as it was sent.
     auto payload = request.payload;
     return FeatureTransaction(handleAt(slot), true, reportId, payload, request.setLength);
 }
 
 bool DeviceLink::fetchAnswer(EncodedRequest& request) {
-    const auto [slot, reportId] = routeOf(*request.layout, options_);
+    const auto [slot, reportId] = routeOf(*request.layout, settings());
     return FeatureTransaction(handleAt(slot), false, reportId, request.bytes(), request.answerLength);
 }
 

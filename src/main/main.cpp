@@ -18,11 +18,11 @@
 //                    so waits and timer ticks cost no real time (tests)
 #include <iostream>
 
-#include "app/command_line.h"
 #include "app/program.h"
 #include "main/program_host.h"
 #include "platform/real_event_loop.h"
 #include "platform/virtual_event_loop.h"
+#include "session/command_line.h"
 
 // The window program, where the window was built (Qt).
 #if defined(QV_HAVE_QT) && __has_include("ui/qt/qt_program.h")

@@ -5,11 +5,12 @@
 #include <cstdint>
 #include <span>
 
-#include "app/session.h"
 #include "device/device_link.h"
 #include "programming/flash_mode.h"
 #include "programming/result_display.h"
 #include "programming/settle.h"
+#include "session/result_codes.h"
+#include "session/session.h"
 
 namespace qv {
 
@@ -17,14 +18,12 @@ namespace {
 
 constexpr std::uint16_t kPatchHeader = 0x6D10;
 constexpr std::size_t kPatchHeaderLength = 6;  // header word, length, address
-constexpr std::uint8_t kPatchSizeError = 177;
-constexpr std::uint8_t kPatchHeaderError = 178;
 
 std::uint16_t wordAt(std::span<const std::uint8_t> bytes, std::size_t offset) {
     return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
 }
 
-void refuseSize(Session& session) { RecordRefusal(session, kPatchSizeError, "Size error."); }
+void refuseSize(Session& session) { RecordRefusal(session, result_code::kPatchSizeError, "Size error."); }
 
 } // namespace
 
@@ -37,7 +36,7 @@ void ProgramCodePatch(Session& session) {
         return;
     }
     if (wordAt(patch, 0) != kPatchHeader) {
-        RecordRefusal(session, kPatchHeaderError);
+        RecordRefusal(session, result_code::kPatchHeaderError);
         return;
     }
     const std::uint16_t length = wordAt(patch, 2);

@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "app/result_reporting.h"
-#include "app/session.h"
 #include "device/device_link.h"
 #include "platform/event_loop.h"
 #include "programming/code_patch.h"
-#include "programming/image.h"
+#include "programming/image_file.h"
 #include "programming/result_display.h"
+#include "session/result_codes.h"
+#include "session/result_reporting.h"
+#include "session/session.h"
 
 namespace qv {
 
@@ -43,9 +44,6 @@ constexpr TextField kVersionSlot{kVersionSlotOffset, kShortVersionWidth};
 // Every image must hold the OEM version field; the preload copies lie below it.
 constexpr std::size_t kShortestImage = kOemVersion.offset + kOemVersion.width;
 
-constexpr std::uint8_t kSizeError = 161;
-constexpr std::uint8_t kClockMismatch = 162;
-constexpr std::uint8_t kIvtMismatch = 163;
 
 // Where and how much this image is programmed.
 struct Layout {
@@ -173,7 +171,7 @@ bool checkAgainstPreloadCode(Session& session, WorkBuffer& work, const Versions&
     }
     if (session.options.NOCHECKCLOCKMATCH == 0 &&
         ((image[kClockOffsetFF5C] ^ device[kClockOffsetFF5C]) & kClockSelectBit) != 0) {
-        RecordRefusal(session, kClockMismatch, "Clock setting not match.");
+        RecordRefusal(session, result_code::kClockMismatch, "Clock setting not match.");
         return false;
     }
     if (session.options.NOCHECKIVT == 0) {
@@ -185,7 +183,7 @@ bool checkAgainstPreloadCode(Session& session, WorkBuffer& work, const Versions&
             char line[64];
             std::snprintf(line, sizeof line, "IVT Error(%Xh)(%02Xh != %02Xh).", unsigned{i}, unsigned{image[i]},
                           unsigned{device[i]});
-            RecordRefusal(session, kIvtMismatch, line);
+            RecordRefusal(session, result_code::kIvtMismatch, line);
             return false;
         }
     }
@@ -252,7 +250,7 @@ void ProgramFirmwareImage(Session& session) {
     }
     const auto layout = planLayout(session, chipClass);
     if (!layout) {
-        RecordRefusal(session, kSizeError, "Size error.");
+        RecordRefusal(session, result_code::kImageSizeError, "Size error.");
         return;
     }
 

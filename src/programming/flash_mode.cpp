@@ -5,10 +5,10 @@
 #include <span>
 #include <string>
 
-#include "app/session.h"
 #include "platform/event_loop.h"
-#include "programming/image.h"
+#include "programming/image_file.h"
 #include "programming/settle.h"
+#include "session/session.h"
 
 namespace qv {
 

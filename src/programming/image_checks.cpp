@@ -3,18 +3,18 @@
 // automatically selected update file.
 #include <string>
 
-#include "app/result_reporting.h"
-#include "app/session.h"
 #include "platform/file_dialog.h"
 #include "programming/flash_mode.h"
-#include "programming/image.h"
+#include "programming/image_file.h"
+#include "session/result_codes.h"
+#include "session/result_reporting.h"
+#include "session/session.h"
 
 namespace qv {
 namespace {
 
 constexpr const char* kOpenDialogFilter = "[*.bin]|*.bin|*.*|*.*";
 constexpr std::uint64_t kLargeLayoutStart = 0x1F800;
-constexpr std::uint8_t kChecksumFailureCode = 36;
 constexpr int kLoaderRoute = 2;
 
 bool passes(const std::vector<std::uint8_t>& image, const ChecksumRule& rule) {
@@ -38,7 +38,7 @@ void showStartupChecksumFailure(Session& session) {
     }
     session.window.borderIcons.systemMenu = true;
     WriteResultLog(session);
-    FinishOutcome(session, kChecksumFailureCode, CloseKey::FAIL);
+    FinishOutcome(session, result_code::kChecksumError, CloseKey::FAIL);
     session.setTimer(session.Timer4, false);
 }
 

@@ -5,13 +5,14 @@
 #include <cstdint>
 #include <span>
 
-#include "app/result_reporting.h"
-#include "app/session.h"
 #include "device/device_link.h"
 #include "platform/event_loop.h"
-#include "programming/image.h"
+#include "programming/image_file.h"
 #include "programming/result_display.h"
 #include "programming/settle.h"
+#include "session/result_codes.h"
+#include "session/result_reporting.h"
+#include "session/session.h"
 
 namespace qv {
 
@@ -19,8 +20,6 @@ namespace {
 
 constexpr std::size_t kParameterFileLength = kOneKiBFileLength;
 constexpr std::uint16_t kDirectWriteHeader = 0x6D10;
-constexpr std::uint8_t kParameterUpdateFailed = 17;
-constexpr std::uint8_t kDirectWriteSizeError = 177;
 // Locate the work buffer / store it into eFlash and locate the stored copy.
 constexpr std::uint8_t kLocateWorkBuffer = 0;
 constexpr std::uint8_t kStoreWorkBuffer = 1;
@@ -77,7 +76,7 @@ void showOutcome(Session& session, bool equal) {
         memo1.fontColour = colour::kRed;
         memo1.append("Failure");
         WriteResultLog(session);
-        FinishOutcome(session, kParameterUpdateFailed, CloseKey::FAIL);
+        FinishOutcome(session, result_code::kParameterFailed, CloseKey::FAIL);
         session.setTimer(session.Timer2, true);
     }
 }
@@ -105,7 +104,7 @@ void UpdateParameterArea(Session& session) {
         readAddress = fileWord(file, 4);
         // The bytes come from the file and are read back into one page.
         if (count > kParameterFileLength) {
-            RecordRefusal(session, kDirectWriteSizeError, "Size error.");
+            RecordRefusal(session, result_code::kPatchSizeError, "Size error.");
             return;
         }
         memo1.append("Write Data to eFlash");

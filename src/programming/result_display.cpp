@@ -2,9 +2,10 @@
 
 #include <cstdio>
 
-#include "app/result_reporting.h"
-#include "app/session.h"
 #include "programming/settle.h"
+#include "session/result_codes.h"
+#include "session/result_reporting.h"
+#include "session/session.h"
 
 namespace qv {
 
@@ -57,7 +58,7 @@ void ShowFailureEnding(Session& session) {
     session.window.memo1.fontColour = colour::kRed;
     session.window.memo1.append("Failure");
     WriteResultLog(session);
-    FinishOutcome(session, kProgrammingFailed, CloseKey::FAIL);
+    FinishOutcome(session, result_code::kProgrammingFailed, CloseKey::FAIL);
 }
 
 } // namespace qv

@@ -30,7 +30,4 @@ void ShowFailureEnding(Session& session);
 // instead of waiting behind a hidden window. No result log is written.
 void RecordRefusal(Session& session, std::uint8_t code, const std::string& line = {});
 
-// Result code of a failed code programming.
-inline constexpr unsigned kProgrammingFailed = 16;
-
 } // namespace qv

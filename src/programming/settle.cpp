@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/session.h"
+#include "session/session.h"
 
 namespace qv {
 

@@ -4,7 +4,7 @@
 
 #include <iostream>
 
-#include "platform/sim/fault_campaign.h"
+#include "station/fault_campaign.h"
 #include "support/sim_session.h"
 
 namespace qv {

@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "app/program.h"
-#include "platform/sim/fault_campaign.h"
-#include "platform/sim/simulated_station.h"
 #include "platform/virtual_event_loop.h"
+#include "station/fault_campaign.h"
+#include "station/simulated_station.h"
 #include "support/sim_session.h"
 
 namespace qv {

@@ -6,8 +6,8 @@
 
 #include "app/outcome.h"
 #include "app/update_run.h"
-#include "platform/sim/fault_campaign.h"
 #include "programming/flash_mode.h"
+#include "station/fault_campaign.h"
 #include "support/app_fixture.h"
 
 namespace qv {

@@ -6,12 +6,13 @@
 #include <sstream>
 #include <string>
 
-#include "app/options.h"
 #include "device/device_link.h"
 #include "device/device_tree.h"
 #include "platform/sim/simulated_hub.h"
 #include "platform/virtual_event_loop.h"
-#include "ui/window_model.h"
+#include "session/link_wiring.h"
+#include "session/options.h"
+#include "session/window_model.h"
 
 namespace qv {
 namespace {
@@ -25,8 +26,8 @@ protected:
     Options options;
     WindowModel window;
     std::ostringstream standardOutput;
-    DeviceLink link{hub, loop, options, window, standardOutput};
-    DeviceTree tree{hub, window};
+    DeviceLink link{hub, loop, [this] { return linkSettingsFrom(options); }, linkSinksInto(window), standardOutput};
+    DeviceTree tree{hub, messagePaneOf(window)};
     sim::SimulatedDevice* device = nullptr;
 
     void SetUp() override {

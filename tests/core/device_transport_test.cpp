@@ -85,7 +85,7 @@ TEST(TransportWait, SurvivesTheTickCounterWrapping) {
     Options options;
     WindowModel window;
     std::ostringstream out;
-    DeviceLink link(bus, loop, options, window, out);
+    DeviceLink link(bus, loop, [&] { return linkSettingsFrom(options); }, linkSinksInto(window), out);
     link.WaitWithMessages(1000);
     EXPECT_EQ(loop.elapsedMilliseconds(), 1001u);
 }

@@ -3,7 +3,8 @@
 
 #include "core/fakes/scripted_device_manager.h"
 #include "device/device_tree.h"
-#include "ui/window_model.h"
+#include "session/link_wiring.h"
+#include "session/window_model.h"
 
 namespace qv::test {
 namespace {
@@ -18,7 +19,7 @@ class DeviceTreeTest : public ::testing::Test {
 protected:
     ScriptedDeviceManager manager;
     WindowModel window;
-    DeviceTree tree{manager, window};
+    DeviceTree tree{manager, messagePaneOf(window)};
 
     void SetUp() override { window.memo1.clear(); }  // drop the window's start-up line
 

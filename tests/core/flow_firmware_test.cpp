@@ -16,7 +16,7 @@
 #include "flow_fixture.h"
 #include "programming/firmware_flow.h"
 #include "programming/flash_mode.h"
-#include "programming/image.h"
+#include "programming/image_file.h"
 
 namespace qv::testing {
 namespace {

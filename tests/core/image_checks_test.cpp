@@ -7,7 +7,7 @@
 
 #include "platform/file_dialog.h"
 #include "platform/sim/image_maker.h"
-#include "programming/image.h"
+#include "programming/image_file.h"
 #include "support/sim_session.h"
 
 namespace qv {

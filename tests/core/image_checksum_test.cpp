@@ -8,8 +8,8 @@
 #include <limits>
 #include <vector>
 
+#include "image_format/image_layout.h"
 #include "platform/sim/image_maker.h"
-#include "programming/image.h"
 
 namespace qv {
 namespace {

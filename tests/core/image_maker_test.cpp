@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string>
 
+#include "image_format/image_layout.h"
 #include "platform/sim/image_maker.h"
-#include "programming/image.h"
 
 namespace qv::sim {
 namespace {

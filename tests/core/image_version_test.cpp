@@ -2,9 +2,9 @@
 // ShowImageVersion appends for each device family.
 #include <gtest/gtest.h>
 
-#include "support/sim_session.h"
 #include "platform/sim/image_maker.h"
-#include "programming/image.h"
+#include "programming/image_file.h"
+#include "support/sim_session.h"
 
 namespace qv {
 namespace {

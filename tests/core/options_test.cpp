@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/command_line.h"
-#include "app/integer_text.h"
-#include "app/options.h"
-#include "app/profile_reader.h"
+#include "platform/integer_text.h"
+#include "platform/profile_reader.h"
+#include "session/command_line.h"
+#include "session/options.h"
 
 namespace qv {
 namespace {

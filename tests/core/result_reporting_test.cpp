@@ -4,11 +4,11 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/profile_reader.h"
-#include "app/result_reporting.h"
-#include "app/session.h"
 #include "platform/portable_ports.h"
+#include "platform/profile_reader.h"
 #include "platform/virtual_event_loop.h"
+#include "session/result_reporting.h"
+#include "session/session.h"
 
 namespace qv {
 namespace {

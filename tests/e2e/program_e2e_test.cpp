@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/fault_campaign.h"
 #include "platform/sim/image_maker.h"
+#include "station/fault_campaign.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/sim/image_maker.h"
-#include "programming/image.h"
+#include "programming/image_file.h"
 
 namespace {
 

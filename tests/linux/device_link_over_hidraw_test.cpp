@@ -5,14 +5,15 @@
 
 #include <sstream>
 
-#include "app/options.h"
 #include "device/device_link.h"
 #include "fake_device_tree.h"
 #include "fake_hidraw_calls.h"
 #include "platform/linux/hidraw_bus.h"
 #include "platform/virtual_event_loop.h"
+#include "session/link_wiring.h"
+#include "session/options.h"
+#include "session/window_model.h"
 #include "test_report_descriptors.h"
-#include "ui/window_model.h"
 
 namespace qv {
 namespace {
@@ -30,7 +31,7 @@ protected:
         auto fake = std::make_unique<test::FakeHidrawCalls>();
         calls = fake.get();
         bus = std::make_unique<HidrawBus>(HidrawRoots{tree.sysRoot(), tree.devRoot()}, std::move(fake), nullptr);
-        link = std::make_unique<DeviceLink>(*bus, loop, options, window, out);
+        link = std::make_unique<DeviceLink>(*bus, loop, [this] { return linkSettingsFrom(options); }, linkSinksInto(window), out);
     }
 
     test::FakeDeviceTree tree;

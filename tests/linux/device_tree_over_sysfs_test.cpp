@@ -6,8 +6,9 @@
 #include "device/device_tree.h"
 #include "fake_device_tree.h"
 #include "platform/linux/sysfs_device_manager.h"
+#include "session/link_wiring.h"
+#include "session/window_model.h"
 #include "test_report_descriptors.h"
-#include "ui/window_model.h"
 
 namespace qv {
 namespace {
@@ -32,7 +33,7 @@ protected:
     test::FakeDeviceTree tree;
     SysfsDeviceManager manager{tree.sysRoot()};
     WindowModel window;
-    DeviceTree deviceTree{manager, window};
+    DeviceTree deviceTree{manager, messagePaneOf(window)};
 };
 
 TEST_F(DeviceTreeOverSysfs, RemovesEveryCarrierAndRescanBringsThemBack) {
@@ -72,7 +73,7 @@ TEST(DeviceTreeWithoutUsb, ReportsTheMissingTree) {
     test::FakeDeviceTree tree;
     SysfsDeviceManager manager{tree.root() / "no-sysfs"};
     WindowModel window;
-    DeviceTree deviceTree{manager, window};
+    DeviceTree deviceTree{manager, messagePaneOf(window)};
     window.memo1.clear();
     deviceTree.RemoveDevicesByHardwareId("USB\\VID_1C7A&PID_5C50");
     deviceTree.RescanDevices();

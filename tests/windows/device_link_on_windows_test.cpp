@@ -8,13 +8,14 @@
 #include <array>
 #include <sstream>
 
-#include "app/options.h"
 #include "device/device_link.h"
 #include "device/device_tree.h"
 #include "platform/virtual_event_loop.h"
 #include "platform/win32/win32_device_manager.h"
 #include "platform/win32/win32_hid_bus.h"
-#include "ui/window_model.h"
+#include "session/link_wiring.h"
+#include "session/options.h"
+#include "session/window_model.h"
 #include "windows_test_support.h"
 
 namespace qv {
@@ -28,7 +29,7 @@ struct LinkOnWindows {
     Options options;
     WindowModel window;
     std::ostringstream standardOutput;
-    DeviceLink link{bus, loop, options, window, standardOutput};
+    DeviceLink link{bus, loop, [this] { return linkSettingsFrom(options); }, linkSinksInto(window), standardOutput};
 
     // Every interface index costs a fresh device-information set, which is
     // slow under Wine; a few indices cover its two devices.
@@ -84,7 +85,7 @@ TEST(DeviceLinkOnWindows, ARefusedExchangeIsTriedTenTimesWithTheSystemErrorCode)
 TEST(DeviceTreeOnWindows, RemovesDevicesByHardwareIdAndReportsTheRescan) {
     Win32DeviceManager manager;
     WindowModel window;
-    DeviceTree tree(manager, window);
+    DeviceTree tree(manager, messagePaneOf(window));
     window.memo1.clear();
 
     tree.RemoveDevicesByHardwareId("USB\\VID_1C7A&PID_5C50");

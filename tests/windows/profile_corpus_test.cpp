@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/options.h"
-#include "app/profile_reader.h"
+#include "platform/profile_reader.h"
 #include "platform/win32/win32_system_ports.h"
+#include "session/command_line.h"
+#include "session/options.h"
 #include "windows_test_support.h"
 
 namespace qv {

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <ostream>
 
-#include "app/integer_text.h"
-#include "programming/image.h"
+#include "platform/integer_text.h"
+#include "programming/image_file.h"
 #include "tool_commands.h"
 
 namespace qv::imagetool {

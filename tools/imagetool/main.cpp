@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/integer_text.h"
+#include "platform/integer_text.h"
 #include "tool_commands.h"
 
 namespace qv::imagetool {

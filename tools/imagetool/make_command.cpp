@@ -4,9 +4,9 @@
 #include <ostream>
 #include <sstream>
 
-#include "app/integer_text.h"
-#include "app/result_reporting.h"
+#include "platform/integer_text.h"
 #include "platform/sim/image_maker.h"
+#include "session/result_reporting.h"
 #include "tool_commands.h"
 
 namespace qv::imagetool {

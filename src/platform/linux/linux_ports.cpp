@@ -4,7 +4,6 @@
 #include <chrono>
 #include <thread>
 
-#include "app/profile_reader.h"
 #include "platform/linux/executable_folder.h"
 #include "platform/linux/firmware_version_file.h"
 #include "platform/linux/hidraw_bus.h"
@@ -13,6 +12,7 @@
 #include "platform/linux/sysfs_device_manager.h"
 #include "platform/platform_ports.h"
 #include "platform/portable_ports.h"
+#include "platform/profile_reader.h"
 
 namespace qv {
 

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <sstream>
 
-#include "app/profile_reader.h"
+#include "platform/profile_reader.h"
 #include "platform/sim/sim_state.h"
 
 namespace qv::sim {

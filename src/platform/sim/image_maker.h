@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "programming/image.h"
+#include "image_format/image_layout.h"
 
 namespace qv::sim {
 

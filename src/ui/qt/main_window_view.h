@@ -12,7 +12,7 @@
 
 #include <QWidget>
 
-#include "ui/window_model.h"
+#include "session/window_model.h"
 
 class QFrame;
 class QGroupBox;

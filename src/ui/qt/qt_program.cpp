@@ -8,7 +8,7 @@
 #include <QApplication>
 
 #include "app/main_window.h"
-#include "app/session.h"
+#include "session/session.h"
 #include "ui/qt/qt_event_loop.h"
 #include "ui/qt/qt_file_dialog.h"
 

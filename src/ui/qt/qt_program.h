@@ -1,8 +1,8 @@
 #pragma once
 // The program with its window: Qt's application object, the Qt event loop,
 // the file dialog and the view of the main window around runProgram().
-#include "app/command_line.h"
 #include "app/program.h"
+#include "session/command_line.h"
 #include "ui/qt/main_window_view.h"
 
 namespace qv {

@@ -7,11 +7,12 @@
 #include <sstream>
 #include <vector>
 
-#include "app/options.h"
-#include "device/device_link.h"
 #include "core/fakes/scripted_hid_bus.h"
+#include "device/device_link.h"
 #include "platform/virtual_event_loop.h"
-#include "ui/window_model.h"
+#include "session/link_wiring.h"
+#include "session/options.h"
+#include "session/window_model.h"
 
 namespace qv::test {
 
@@ -25,7 +26,7 @@ protected:
     Options options;
     WindowModel window;
     std::ostringstream standardOutput;
-    DeviceLink link{bus, loop, options, window, standardOutput};
+    DeviceLink link{bus, loop, [this] { return linkSettingsFrom(options); }, linkSinksInto(window), standardOutput};
 
     // One device of the given collection in slot 0 (and slot MAININDEX when
     // that is 0); the search's own log lines are cleared.

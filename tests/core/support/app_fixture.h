@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/session.h"
 #include "platform/directory_listing.h"
 #include "platform/sim/image_maker.h"
+#include "session/session.h"
 #include "sim_session.h"
 
 namespace qv::testing {

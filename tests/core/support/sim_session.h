@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
 #include "platform/sim/image_maker.h"
-#include "platform/sim/simulated_station.h"
 #include "platform/virtual_event_loop.h"
+#include "session/session.h"
+#include "station/simulated_station.h"
 
 namespace qv::testing {
 

@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "session/command_line.h"
 
 namespace qv {
 

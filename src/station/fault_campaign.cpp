@@ -1,4 +1,4 @@
-#include "platform/sim/fault_campaign.h"
+#include "station/fault_campaign.h"
 
 #include <algorithm>
 #include <fstream>
@@ -8,8 +8,8 @@
 
 #include "app/program.h"
 #include "platform/sim/image_maker.h"
-#include "platform/sim/simulated_station.h"
 #include "platform/virtual_event_loop.h"
+#include "station/simulated_station.h"
 
 namespace qv::sim {
 

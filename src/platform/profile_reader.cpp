@@ -1,4 +1,4 @@
-#include "app/profile_reader.h"
+#include "platform/profile_reader.h"
 
 #include <fstream>
 #include <iterator>

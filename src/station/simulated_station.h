@@ -14,11 +14,11 @@
 #include <string>
 #include <utility>
 
-#include "app/profile_reader.h"
 #include "app/program.h"
-#include "app/session.h"
 #include "platform/portable_ports.h"
+#include "platform/profile_reader.h"
 #include "platform/sim/simulated_hub.h"
+#include "session/session.h"
 
 namespace qv::sim {
 

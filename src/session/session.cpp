@@ -1,9 +1,10 @@
-#include "app/session.h"
+#include "session/session.h"
 
 #include <iostream>
 
 #include "platform/environment.h"
 #include "platform/event_loop.h"
+#include "session/link_wiring.h"
 
 namespace qv {
 
@@ -16,9 +17,9 @@ Session::Session(const Ports& ports_, CommandLine commandLine_)
       Timer3(timers.add("Timer3", 1000)),
       Timer4(timers.add("Timer4", 100)),
       Timer5(timers.add("Timer5", 500)),
-      link(*ports_.hid, *ports_.loop, options, window,
+      link(*ports_.hid, *ports_.loop, [this] { return linkSettingsFrom(options); }, linkSinksInto(window),
            ports_.standardOutput != nullptr ? *ports_.standardOutput : std::cout),
-      deviceTree(*ports_.deviceManager, window) {
+      deviceTree(*ports_.deviceManager, messagePaneOf(window)) {
     ports.loop->attachTimers(&timers);
 }
 

@@ -1,4 +1,4 @@
-#include "app/integer_text.h"
+#include "platform/integer_text.h"
 
 #include <cstddef>
 

@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/options.h"
 #include "device/device_link.h"
 #include "device/device_tree.h"
 #include "platform/timer_scheduler.h"
-#include "ui/window_model.h"
+#include "session/command_line.h"
+#include "session/link_wiring.h"
+#include "session/options.h"
+#include "session/window_model.h"
 
 namespace qv {
 

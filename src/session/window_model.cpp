@@ -1,4 +1,4 @@
-#include "ui/window_model.h"
+#include "session/window_model.h"
 
 #include <algorithm>
 

@@ -1,14 +1,11 @@
-// The firmware image: its checksum rules, fixed text fields and loading.
-// The two places that check a loaded file (Browse and the start-up check)
-// are in image_checks.cpp.
-#include "programming/image.h"
+// The firmware image file's layout: its checksum rules and fixed text
+// fields. Pure functions over bytes, shared by the updater and the simulated
+// chip's image maker.
+#include "image_format/image_layout.h"
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <limits>
-
-#include "app/session.h"
 
 namespace qv {
 namespace {
@@ -111,42 +108,6 @@ std::string fieldText(std::span<const std::uint8_t> image, std::size_t offset, s
         text.push_back(static_cast<char>(byte));
     }
     return text;
-}
-
-bool loadImageFile(const std::string& path, std::vector<std::uint8_t>& buffer) {
-    buffer.clear();
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) {
-        return false;
-    }
-    const std::streamoff length = file.tellg();
-    if (length < 0 || static_cast<std::uint64_t>(length) > buffer.max_size()) {
-        return false;
-    }
-    file.seekg(0);
-    try {
-        buffer.resize(static_cast<std::size_t>(length));
-    } catch (const std::bad_alloc&) {
-        buffer = {};
-        return false;
-    }
-    if (!file.read(reinterpret_cast<char*>(buffer.data()), length)) {
-        buffer = {};
-        return false;
-    }
-    return true;
-}
-
-void ShowImageVersion(Session& session) {
-    const auto& image = session.ImageBuffer;
-    if (image.empty()) {
-        return;
-    }
-    const bool versionAtOem = session.FF6DPresent || session.FF4EPresent;
-    const std::string version = versionAtOem ? fieldText(image, kOemVersionOffset, kOemVersionWidth)
-                                             : fieldText(image, kVersionOffset, kShortVersionWidth);
-    session.window.memo1.append("");
-    session.window.memo1.append("New Firmware Version: " + version + "\n");
 }
 
 } // namespace qv

@@ -1,12 +1,12 @@
-#include "app/options.h"
+#include "session/options.h"
 
 #include <algorithm>
 #include <functional>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/integer_text.h"
+#include "platform/integer_text.h"
 #include "platform/profile_source.h"
+#include "session/command_line.h"
 
 namespace qv {
 

@@ -1,12 +1,12 @@
-#include "app/result_reporting.h"
+#include "session/result_reporting.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 
-#include "app/session.h"
 #include "platform/system_store.h"
+#include "session/session.h"
 
 namespace qv {
 

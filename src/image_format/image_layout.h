@@ -1,15 +1,13 @@
 #pragma once
-// The firmware image file as the updater sees it: accepted lengths, fixed
-// fields, and the one 16-bit checksum routine with its two senses.
+// The firmware image file's layout: accepted lengths, fixed fields, and the
+// one 16-bit checksum routine with its two senses. Nothing here holds state
+// or reaches a port.
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
 namespace qv {
-
-struct Session;
 
 // Fixed fields of a code image (file offset = flash address).
 inline constexpr std::size_t kPreloadAreaSize = 0x2000;      // device-resident start-up code
@@ -59,17 +57,5 @@ std::uint16_t ImageChecksum(std::span<const std::uint8_t> image, const ChecksumR
 // Zero-terminated text of a fixed field (at most `width` characters); the
 // part of the field beyond the image's end counts as zero bytes.
 std::string fieldText(std::span<const std::uint8_t> image, std::size_t offset, std::size_t width);
-
-// Loads a file whole into `buffer` (emptied first); false when it cannot be
-// read, leaving `buffer` empty.
-bool loadImageFile(const std::string& path, std::vector<std::uint8_t>& buffer);
-
-// "Browse": choose, load and check a file; enables Button2 / Button4.
-void Button1Click(Session& session);
-// Checks the image the start-up sequence loaded; on failure shows
-// "##Checksum Error##" and records code 36.
-bool StartupImageCheck(Session& session);
-// Appends "New Firmware Version: %s\n" for the loaded image.
-void ShowImageVersion(Session& session);
 
 } // namespace qv
