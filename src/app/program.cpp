@@ -62,12 +62,4 @@ int runProgram(EventLoop& loop, ProgramHost& host, const CommandLine& commandLin
     return exitCode;
 }
 
-std::optional<std::string> simulationFolder(const CommandLine& commandLine) {
-    static const std::string kPrefix = "--simulate=";
-    for (const auto& parameter : commandLine.parameters()) {
-        if (parameter.compare(0, kPrefix.size(), kPrefix) == 0) return parameter.substr(kPrefix.size());
-    }
-    return std::nullopt;
-}
-
 } // namespace qv

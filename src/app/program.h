@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "app/exit_codes.h"
 #include "session/command_line.h"
 #include "session/session.h"
 
@@ -28,9 +29,6 @@ public:
     virtual bool close(std::string& error) = 0;
 };
 
-// Exit code of a run whose ports could not be set up (or whose simulated
-// device state could not be saved): no outcome code uses it.
-inline constexpr int kExitStartFailure = 2;
 
 // Runs the program to its end and returns the process exit code.
 // attachView connects a window view to the session once the window has been
@@ -41,8 +39,5 @@ inline constexpr int kExitStartFailure = 2;
 // that nobody could give.
 int runProgram(EventLoop& loop, ProgramHost& host, const CommandLine& commandLine,
                const std::function<void(Session&)>& attachView = {});
-
-// The folder of "--simulate=DIR", when that parameter is given.
-std::optional<std::string> simulationFolder(const CommandLine& commandLine);
 
 } // namespace qv

@@ -1,5 +1,9 @@
 // QuorvexUpdate: program entry.
 //
+// The program's own options ("--...", see --help) are read first: --help
+// and --version answer at once, and a usage error ends the program with
+// code 2, all without a window, a device, TAVO.ini or a log.
+//
 // Under "/S" the program runs without a window and without a window system
 // at all. Without "/S" it shows its window when it was built with the window
 // toolkit; without a display to show it on, it says so and ends with the
@@ -8,17 +12,10 @@
 // stays hidden, the options decide as usual whether an outcome closes it
 // (only "/S" forces that), and the program ends once no run is left to
 // tick, with the exit code of the last outcome.
-//
-// Parameters of our own (they start with "--", so no switch matches them):
-//   --simulate=DIR   run against the simulated sensor hub whose state lives
-//                    in DIR (device.ini, flash.bin, eflash.bin; FWVer is
-//                    written to DIR/FWVer, on Windows also to the
-//                    registry) instead of real hardware
-//   --virtual-time   with --simulate only: the program's clock is virtual,
-//                    so waits and timer ticks cost no real time (tests)
 #include <iostream>
 
 #include "app/program.h"
+#include "app/program_options.h"
 #include "main/program_host.h"
 #include "platform/real_event_loop.h"
 #include "platform/virtual_event_loop.h"
@@ -32,24 +29,40 @@
 
 namespace {
 
-bool hasParameter(const qv::CommandLine& commandLine, const std::string& parameter) {
-    for (const auto& given : commandLine.parameters()) {
-        if (given == parameter) return true;
-    }
-    return false;
+qv::BuildDescription thisBuild() {
+    qv::BuildDescription build;
+#if defined(_WIN32)
+    build.platform = "windows (HID class driver, setup API, registry)";
+#else
+    build.platform = "linux (hidraw, sysfs)";
+#endif
+#ifdef QV_WINDOW_PROGRAM
+    build.window = qv::qt::toolkitDescription();
+#endif
+    return build;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     const qv::CommandLine commandLine = qv::CommandLine::fromMain(argc, argv);
-    const auto simulation = qv::simulationFolder(commandLine);
-    qv::MainHost host(argc > 0 ? argv[0] : "", simulation);
-    if (hasParameter(commandLine, "--virtual-time")) {
-        if (!simulation) {
-            std::cerr << "QuorvexUpdate: --virtual-time needs --simulate=DIR\n";
-            return qv::kExitStartFailure;
-        }
+    const qv::ProgramOptionsRead read = qv::readProgramOptions(commandLine.parameters());
+    const qv::ProgramOptions& options = read.options;
+    if (options.help) {
+        std::cout << qv::usageText();
+        return 0;
+    }
+    if (options.version) {
+        std::cout << qv::versionText(thisBuild());
+        return 0;
+    }
+    if (!read.error.empty()) {
+        std::cerr << qv::usageErrorLine(read.error);
+        return qv::kExitStartFailure;
+    }
+
+    qv::MainHost host(argc > 0 ? argv[0] : "", options.simulateFolder);
+    if (options.virtualTime) {
         qv::VirtualEventLoop loop;
         return qv::runProgram(loop, host, commandLine);
     }

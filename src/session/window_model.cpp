@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "session/program_version.h"
+
 namespace qv {
 
 std::string TextPane::textForLog() const {
@@ -31,7 +33,7 @@ Control makeControl(Bounds bounds, bool visible, bool enabled, std::string capti
 // The designed window: client area 520 x 230, controls at their design
 // places (client pixels at 96 dpi).
 WindowModel::WindowModel() {
-    caption = "v2.7.6.1";
+    caption = std::string("v") + kProgramVersion;
     memo1.bounds = {192, 32, 321, 153};
     memo1.append("Initialization ...");
     memo2.bounds = {8, 32, 177, 145};

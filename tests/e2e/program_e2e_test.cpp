@@ -212,4 +212,46 @@ TEST_F(ProgramRun, VirtualTimeOnlyWithTheSimulatedHub) {
     EXPECT_NE(readText(app() / "stderr.txt").find("--virtual-time needs --simulate"), std::string::npos);
 }
 
+// The program's own options answer before anything else: no device is
+// touched, no TAVO.ini read, no log written. "SIM" stands for the simulated
+// device's folder.
+TEST_F(ProgramRun, HelpVersionAndUsageErrorsAnswerAtOnce) {
+    file("fw.bin", image("OEM V2.00"));
+    struct Case {
+        std::string parameters;
+        int exitCode;
+        std::string stdoutStart;
+        std::string stderrText;
+    };
+    const std::vector<Case> cases = {
+        {"/S --help --simulate=SIM", 0, "Usage: QuorvexUpdate ", ""},
+        {"-h --simulate=SIM", 0, "Usage: QuorvexUpdate ", ""},
+        {"'/?'", 0, "Usage: QuorvexUpdate ", ""},
+        {"/S --simulate=SIM --version", 0, "QuorvexUpdate 2.7.6.1\n", ""},
+        {"/S --simulate=SIM --frobnicate", 2, "", "QuorvexUpdate: unknown option '--frobnicate' (see --help)\n"},
+        {"--simulate=SIM --virtual-time=1", 2, "", "QuorvexUpdate: option '--virtual-time' takes no value (see --help)\n"},
+        {"/S --simulate=", 2, "", "QuorvexUpdate: option '--simulate' needs a value: --simulate=DIR (see --help)\n"},
+    };
+    const std::string deviceBefore = deviceIni();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.parameters);
+        std::string parameters = c.parameters;
+        if (const auto at = parameters.find("SIM"); at != std::string::npos) {
+            parameters.replace(at, 3, "'" + sim().string() + "'");
+        }
+        const std::string command =
+            "cd '" + app().string() + "' && ./QuorvexUpdate " + parameters + " >stdout.txt 2>stderr.txt";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), c.exitCode);
+        EXPECT_EQ(readText(app() / "stdout.txt").substr(0, c.stdoutStart.size()), c.stdoutStart);
+        EXPECT_EQ(readText(app() / "stderr.txt"), c.stderrText);
+        for (const auto& item : fs::directory_iterator(app())) {
+            EXPECT_NE(item.path().filename().string().rfind("VORTAVOlog", 0), 0u) << "a result log was written";
+        }
+        EXPECT_FALSE(fs::exists(sim() / "flash.bin")) << "the simulated device was loaded and saved";
+        EXPECT_EQ(deviceIni(), deviceBefore);
+    }
+}
+
 } // namespace

@@ -39,6 +39,8 @@ bool xDisplayReachable(const std::string& display) {
 
 } // namespace
 
+std::string toolkitDescription() { return std::string("Qt ") + qVersion(); }
+
 bool displayAvailable() {
 #if defined(_WIN32) || defined(__APPLE__)
     return true;

@@ -1,6 +1,8 @@
 #pragma once
 // The program with its window: Qt's application object, the Qt event loop,
 // the file dialog and the view of the main window around runProgram().
+#include <string>
+
 #include "app/program.h"
 #include "session/command_line.h"
 #include "ui/qt/main_window_view.h"
@@ -16,6 +18,9 @@ namespace qv::qt {
 // display, or an X display whose local socket exists. Without one, Qt would
 // end the process the moment it starts.
 bool displayAvailable();
+
+// "Qt <version>" of the Qt library the program runs with.
+std::string toolkitDescription();
 
 // The operator's input connected to the session's window logic: CTRL to
 // FormKeyDown/FormKeyUp, "Update" to Button5Click, "Close" to Button6Click,

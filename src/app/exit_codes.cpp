@@ -1,0 +1,37 @@
+#include "app/exit_codes.h"
+
+#include "session/result_codes.h"
+
+namespace qv {
+
+namespace {
+
+using namespace result_code;
+
+const std::vector<ExitCodeRow> kExitCodes = {
+    {{kSuccess}, "updated (or started and closed by the operator without an outcome)"},
+    {{kNoDevice, kNoFlashModeDevice},
+     "the run found no device (1), or lost it after asking for flash mode (3)"},
+    {{kProgrammingFailed, kParameterFailed},
+     "programming failed (code) / parameter update failed or the parameter file was refused without an operator"},
+    {{kNoDeviceAtStart},
+     "no device at start-up (version rule), or update-button mode without a device and without an operator"},
+    {{kTooManyFiles, kNoUpdateFile, kUpToDate, kChecksumError},
+     "more than one update file / no usable update file / up to date / checksum error"},
+    {{kConfigurationError},
+     "a TAVO.ini value that must be a number is not one (\"'x' is not a valid integer value\")"},
+    {{kBadVersionNumber}, "a version text whose number part (after the project name) is not a decimal number"},
+    {{kUnreadableUpdateFile}, "the selected update file could not be read"},
+    {{kImageSizeError, kClockMismatch, kIvtMismatch, kPatchSizeError, kPatchHeaderError},
+     "the image or patch was refused (size, clock setting, interrupt vectors, patch size, patch header); "
+     "nothing was written"},
+    {{kExitStartFailure},
+     "the program could not start: a usage error (an unknown or malformed -- option), an unusable --simulate "
+     "folder, --virtual-time without --simulate, no display for the window"},
+};
+
+} // namespace
+
+std::span<const ExitCodeRow> exitCodeTable() { return kExitCodes; }
+
+} // namespace qv
