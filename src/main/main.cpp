@@ -5,13 +5,14 @@
 // code 2, all without a window, a device, TAVO.ini or a log.
 //
 // Under "/S" the program runs without a window and without a window system
-// at all. Without "/S" it shows its window when it was built with the window
-// toolkit; without a display to show it on, it says so and ends with the
-// start-failure code instead of running where nobody can see it. Built
-// without the window toolkit, it runs the same program headless: the window
-// stays hidden, the options decide as usual whether an outcome closes it
-// (only "/S" forces that), and the program ends once no run is left to
-// tick, with the exit code of the last outcome.
+// at all. Without "/S" it shows its window: on Windows drawn with the
+// system's own controls, elsewhere with Qt when it was built with it; when
+// no window can be shown (no display, no desktop), it says so and ends with
+// the start-failure code instead of running where nobody can see it. Built
+// without any window (Qt missing), it runs the same program headless: the
+// window stays hidden, the options decide as usual whether an outcome
+// closes it (only "/S" forces that), and the program ends once no run is
+// left to tick, with the exit code of the last outcome.
 #include <iostream>
 
 #include "app/program.h"
@@ -21,8 +22,10 @@
 #include "platform/virtual_event_loop.h"
 #include "session/command_line.h"
 
-// The window program, where the window was built (Qt).
-#if defined(QV_HAVE_QT) && __has_include("ui/qt/qt_program.h")
+// The window program, where the window was built (Win32 on Windows, Qt).
+#if defined(QV_HAVE_WIN32_VIEW)
+#include "ui/win32/win32_program.h"
+#elif defined(QV_HAVE_QT) && __has_include("ui/qt/qt_program.h")
 #include "ui/qt/qt_program.h"
 #define QV_WINDOW_PROGRAM 1
 #endif
@@ -36,7 +39,9 @@ qv::BuildDescription thisBuild() {
 #else
     build.platform = "linux (hidraw, sysfs)";
 #endif
-#ifdef QV_WINDOW_PROGRAM
+#if defined(QV_HAVE_WIN32_VIEW)
+    build.window = qv::win32::toolkitDescription();
+#elif defined(QV_WINDOW_PROGRAM)
     build.window = qv::qt::toolkitDescription();
 #endif
     return build;
@@ -66,7 +71,11 @@ int main(int argc, char** argv) {
         qv::VirtualEventLoop loop;
         return qv::runProgram(loop, host, commandLine);
     }
-#ifdef QV_WINDOW_PROGRAM
+#if defined(QV_HAVE_WIN32_VIEW)
+    if (!commandLine.hasFlag("/S")) {
+        return qv::win32::runWindowProgram(host, commandLine);
+    }
+#elif defined(QV_WINDOW_PROGRAM)
     if (!commandLine.hasFlag("/S")) {
         if (!qv::qt::displayAvailable()) {
             std::cerr << "QuorvexUpdate: no display to show the window on; "

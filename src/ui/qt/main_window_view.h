@@ -5,13 +5,13 @@
 // comparison), and it forwards the operator's input (CTRL, "Update",
 // "Close", the close box) without deciding anything itself.
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include <QWidget>
 
+#include "app/view_input.h"
 #include "session/window_model.h"
 
 class QFrame;
@@ -26,16 +26,8 @@ namespace qv::qt {
 
 class PictureWidget;
 
-// Where the view sends the operator's input; the program connects these to
-// the window logic (FormKeyDown, FormKeyUp, Button5Click, Button6Click, the
-// close sequence).
-struct ViewInput {
-    std::function<void(int keyCode)> keyDown;
-    std::function<void(int keyCode)> keyUp;
-    std::function<void()> updateClicked;   // "Update" (Button5)
-    std::function<void()> closeClicked;    // "Close" (Button6)
-    std::function<void()> closeRequested;  // the title bar's close box
-};
+// Where the view sends the operator's input (shared with the other views).
+using qv::ViewInput;
 
 // The key code of CTRL that the window logic expects.
 inline constexpr int kControlKeyCode = 17;

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 
-#include "app/main_window.h"
 #include "session/session.h"
 #include "ui/qt/qt_event_loop.h"
 #include "ui/qt/qt_file_dialog.h"
@@ -54,22 +53,6 @@ bool displayAvailable() {
     }
     return xDisplayReachable(environmentText("DISPLAY"));
 #endif
-}
-
-ViewInput windowInput(Session& session) {
-    ViewInput input;
-    input.keyDown = [&session](int key) { FormKeyDown(session, key); };
-    input.keyUp = [&session](int key) { FormKeyUp(session, key); };
-    input.updateClicked = [&session] { Button5Click(session); };
-    input.closeClicked = [&session] { Button6Click(session); };
-    input.closeRequested = [&session] {
-        if (session.closeMainWindow) {
-            session.closeMainWindow();
-        } else {
-            FormClose(session);
-        }
-    };
-    return input;
 }
 
 int runWindowProgram(int argc, char** argv, ProgramHost& host, const CommandLine& commandLine) {

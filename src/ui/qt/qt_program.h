@@ -7,10 +7,6 @@
 #include "session/command_line.h"
 #include "ui/qt/main_window_view.h"
 
-namespace qv {
-struct Session;
-}
-
 namespace qv::qt {
 
 // Whether a window system can be reached: a Qt platform chosen through
@@ -22,10 +18,8 @@ bool displayAvailable();
 // "Qt <version>" of the Qt library the program runs with.
 std::string toolkitDescription();
 
-// The operator's input connected to the session's window logic: CTRL to
-// FormKeyDown/FormKeyUp, "Update" to Button5Click, "Close" to Button6Click,
-// the close box to the close sequence.
-ViewInput windowInput(Session& session);
+// The operator's input connected to the session's window logic.
+using qv::windowInput;
 
 // Runs the program to its end with the window shown (argc and argv go to
 // Qt) and returns the process exit code.
