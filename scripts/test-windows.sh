@@ -1,15 +1,26 @@
 #!/usr/bin/env bash
 # Cross-builds QuorvexUpdate for Windows (MinGW-w64, preset "mingw") and runs
-# the Windows tests under Wine in a throw-away Wine prefix: the core suite,
-# the Windows ports against Wine's own services, and a silent simulated
-# update of the Windows program end to end.
+# the Windows tests under Wine in a throw-away Wine prefix, on a virtual X
+# display of its own (Xvfb): the core suite, the Windows ports against
+# Wine's own services, the window (view tests, the screenshots in
+# build/mingw/screenshots/, the program driven as an operator drives it),
+# a silent simulated update of the Windows program end to end, and the
+# program's refusal to start its window where there is no window system.
+# Every Wine call is bounded by `timeout`.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-started=$SECONDS
+started=${QV_WINDOWS_STARTED:-$(date +%s)}
+elapsed() { echo $(($(date +%s) - started)); }
 
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw
-echo "== Windows cross-build done after $((SECONDS - started)) s"
+if [ -z "${QV_WINDOWS_DISPLAY:-}" ]; then
+  cmake --preset mingw >/dev/null
+  cmake --build --preset mingw
+  echo "== Windows cross-build done after $(elapsed) s"
+  # The rest on a display of its own, whatever display the caller has.
+  export QV_WINDOWS_STARTED=$started
+  exec timeout 2400 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+    env QV_WINDOWS_DISPLAY=1 "$0" "$@"
+fi
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/qv-windows.XXXXXX")"
 export WINEPREFIX="$work/prefix"
@@ -17,15 +28,20 @@ export WINEDEBUG=-all
 # No Mono or Gecko installer prompts: console programs need neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
+  timeout 60 wineserver -k >/dev/null 2>&1 || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-echo "== Wine prefix"
+echo "== Wine prefix on display $DISPLAY"
+# Made inside the display: a prefix made without one shows no window for
+# the first minute of the first program that opens one.
 timeout 300 wineboot --init >/dev/null 2>&1 || true
+# No window manager runs on the virtual display: Wine draws the window
+# frames itself instead of waiting for one at every hidden window.
+timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
 timeout 120 wineserver -w || true
-echo "== Wine prefix ready after $((SECONDS - started)) s"
+echo "== Wine prefix ready after $(elapsed) s"
 
 echo "== Windows tests under Wine"
 timeout 900 ctest --preset mingw
@@ -43,7 +59,9 @@ timeout 120 wine build/mingw/qv-imagetool.exe make --kind 126k --version "OEM V2
   --out "$(winepath -w "$app/fw.bin")" >/dev/null
 timeout 60 wine reg delete 'HKLM\SOFTWARE\VOR\TAVO' /v FWVer /f >/dev/null 2>&1 || true
 status=0
-(cd "$app" && timeout 300 wine QuorvexUpdate.exe /S "--simulate=$(winepath -w "$sim")" >"$work/stdout.txt" 2>&1) ||
+# Without a display: under /S the program makes no window-system call.
+simPath="$(winepath -w "$sim")"
+(cd "$app" && env -u DISPLAY timeout 300 wine QuorvexUpdate.exe /S "--simulate=$simPath" >"$work/stdout.txt" 2>&1) ||
   status=$?
 fail() {
   echo "Windows end-to-end run: $*" >&2
@@ -61,4 +79,22 @@ grep -Eq '^ +FWVer +REG_SZ +OEM V2\.00$' <<<"$fwver" || fail "registry FWVer: $f
   fail "the simulated chip does not carry the new firmware"
 echo "exit code 0, result log with CR LF, FWVer in the registry, new firmware on the chip"
 
-echo "windows stage passed in $((SECONDS - started)) s"
+echo "== QuorvexUpdate.exe with its window where there is no window system"
+# Without /S the program needs its window; with no display Wine refuses to
+# create it, as Windows does in a session without a desktop.
+station="$work/station"
+device="$work/device"
+mkdir -p "$station" "$device"
+cp build/mingw/QuorvexUpdate.exe "$app/fw.bin" "$station/"
+printf '[DEVICE]\r\nFAMILY=5C\r\n' >"$device/device.ini"
+status=0
+(cd "$station" && env -u DISPLAY timeout 120 wine QuorvexUpdate.exe "--simulate=$(winepath -w "$device")" \
+  >"$work/stdout.txt" 2>&1) || status=$?
+[ "$status" -eq 2 ] || fail "without a display: exit code $status, expected 2"
+grep -q "no window" "$work/stdout.txt" && grep -q "/S" "$work/stdout.txt" ||
+  fail "without a display: no word of the missing window"
+[ ! -e "$device/flash.bin" ] && ! ls "$station"/VORTAVOlog*.txt >/dev/null 2>&1 ||
+  fail "without a display the program touched the device or wrote a result"
+echo "exit code 2 with its reason on standard error, the device untouched"
+
+echo "windows stage passed in $(elapsed) s"

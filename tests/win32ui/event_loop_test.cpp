@@ -121,7 +121,7 @@ TEST(Win32EventLoop, SleepRunsNothing) {
 
     const std::uint32_t before = loop.tickCount();
     loop.sleep(30);
-    EXPECT_GE(loop.tickCount() - before, 25u);
+    EXPECT_GE(loop.tickCount() - before, 15u);  // the tick counter may move in steps of up to 15 ms
     EXPECT_EQ(ticks, 0);
     EXPECT_FALSE(g_systemTimerFired);
     loop.processEvents(0);
