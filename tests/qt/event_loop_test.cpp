@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "core/support/event_loop_scenarios.h"
 #include "platform/timer_scheduler.h"
 #include "ui/qt/qt_event_loop.h"
 
@@ -18,51 +19,16 @@ class EventLoopTest : public QObject {
 private slots:
     void waitEndsWhenTheNextTimerIsDue() {
         QtEventLoop loop;
-        TimerScheduler timers(loop);
-        loop.attachTimers(&timers);
-        WindowTimer& timer = timers.add("Timer4", 30);
-        int ticks = 0;
-        timer.onTick([&] { ++ticks; });
-        timers.setEnabled(timer, true);
-
-        QElapsedTimer clock;
-        clock.start();
-        while (ticks == 0 && clock.elapsed() < 5000) {
-            loop.processEvents(10000);
-        }
-        QCOMPARE(ticks, 1);
-        QVERIFY2(clock.elapsed() >= 25, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
-        loop.attachTimers(nullptr);
+        const qv::testing::DueTick tick = qv::testing::waitForA30MsTimer(loop);
+        QCOMPARE(tick.ticks, 1);
+        QVERIFY2(tick.elapsedMs >= 25, qPrintable(QString::number(tick.elapsedMs)));
+        QVERIFY2(tick.elapsedMs < 3000, qPrintable(QString::number(tick.elapsedMs)));
     }
 
     void timerTicksNestInsideAWaitingHandler() {
         QtEventLoop loop;
-        TimerScheduler timers(loop);
-        loop.attachTimers(&timers);
-        WindowTimer& run = timers.add("Timer1", 20);
-        WindowTimer& blink = timers.add("Timer5", 10);
-        int blinks = 0;
-        int blinksDuringRun = -1;
-        blink.onTick([&] { ++blinks; });
-        run.onTick([&] {
-            timers.setEnabled(run, false);
-            const int before = blinks;
-            const std::uint32_t start = loop.tickCount();
-            while (loop.tickCount() - start < 80) {
-                loop.processEvents(1000);
-            }
-            blinksDuringRun = blinks - before;
-        });
-        timers.setEnabled(run, true);
-        timers.setEnabled(blink, true);
-        QElapsedTimer clock;
-        clock.start();
-        while (blinksDuringRun < 0 && clock.elapsed() < 5000) {
-            loop.processEvents(1000);
-        }
+        const int blinksDuringRun = qv::testing::blinksDuringANestedWait(loop);
         QVERIFY2(blinksDuringRun >= 2, qPrintable(QString::number(blinksDuringRun)));
-        loop.attachTimers(nullptr);
     }
 
     void windowEventsRunAndEndTheWaitEarly() {

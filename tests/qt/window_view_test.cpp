@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "core/support/created_window.h"
 #include "support/on_screen.h"
 #include "ui/qt/main_window_view.h"
 #include "ui/qt/model_to_qt.h"
@@ -18,6 +19,7 @@
 
 using namespace qv;
 using namespace qv::qt;
+using qv::testing::createdWindow;
 using qv::testing::onScreen;
 
 namespace {
@@ -35,19 +37,6 @@ struct InputLog {
         };
     }
 };
-
-// The model as the creation sequence leaves it.
-WindowModel createdWindow() {
-    WindowModel model;
-    model.caption = "QuorvexUpdate v2.7.6.1";
-    model.height = 250;
-    model.borderIcons.systemMenu = false;
-    model.groupBox1.visible = false;
-    model.groupBox2.visible = false;
-    model.groupBox3.visible = false;
-    model.image2.visible = true;
-    return model;
-}
 
 QColor textColour(const QWidget* widget) { return widget->palette().color(QPalette::Active, QPalette::Text); }
 QColor backgroundColour(const QWidget* widget) { return widget->palette().color(QPalette::Window); }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/timer_scheduler.h"
+#include "core/support/event_loop_scenarios.h"
 #include "support/child_windows.h"
 #include "ui/win32/win32_event_loop.h"
 
@@ -23,50 +24,15 @@ void CALLBACK systemTimerFired(HWND, UINT, UINT_PTR id, DWORD) {
 
 TEST(Win32EventLoop, WaitEndsWhenTheNextTimerIsDue) {
     Win32EventLoop loop;
-    TimerScheduler timers(loop);
-    loop.attachTimers(&timers);
-    WindowTimer& timer = timers.add("Timer4", 30);
-    int ticks = 0;
-    timer.onTick([&] { ++ticks; });
-    timers.setEnabled(timer, true);
-
-    const std::uint32_t start = GetTickCount();
-    while (ticks == 0 && GetTickCount() - start < 5000) {
-        loop.processEvents(10000);
-    }
-    const std::uint32_t elapsed = GetTickCount() - start;
-    EXPECT_EQ(ticks, 1);
-    EXPECT_GE(elapsed, 25u);
-    EXPECT_LT(elapsed, 3000u);
-    loop.attachTimers(nullptr);
+    const testing::DueTick tick = testing::waitForA30MsTimer(loop);
+    EXPECT_EQ(tick.ticks, 1);
+    EXPECT_GE(tick.elapsedMs, 25u);
+    EXPECT_LT(tick.elapsedMs, 3000u);
 }
 
 TEST(Win32EventLoop, TimerTicksNestInsideAWaitingHandler) {
     Win32EventLoop loop;
-    TimerScheduler timers(loop);
-    loop.attachTimers(&timers);
-    WindowTimer& run = timers.add("Timer1", 20);
-    WindowTimer& blink = timers.add("Timer5", 10);
-    int blinks = 0;
-    int blinksDuringRun = -1;
-    blink.onTick([&] { ++blinks; });
-    run.onTick([&] {
-        timers.setEnabled(run, false);
-        const int before = blinks;
-        const std::uint32_t start = loop.tickCount();
-        while (loop.tickCount() - start < 80) {
-            loop.processEvents(1000);
-        }
-        blinksDuringRun = blinks - before;
-    });
-    timers.setEnabled(run, true);
-    timers.setEnabled(blink, true);
-    const std::uint32_t start = GetTickCount();
-    while (blinksDuringRun < 0 && GetTickCount() - start < 5000) {
-        loop.processEvents(1000);
-    }
-    EXPECT_GE(blinksDuringRun, 2);
-    loop.attachTimers(nullptr);
+    EXPECT_GE(testing::blinksDuringANestedWait(loop), 2);
 }
 
 TEST(Win32EventLoop, WindowMessagesRunAndEndTheWaitEarly) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/support/created_window.h"
 #include "support/child_windows.h"
 #include "ui/win32/main_window_view.h"
 #include "ui/win32/win32_event_loop.h"
@@ -23,6 +24,7 @@ namespace qv::win32 {
 namespace {
 
 using testing::askColours;
+using testing::createdWindow;
 using testing::Capture;
 using testing::fontOf;
 using testing::onScreen;
@@ -47,19 +49,6 @@ struct InputLog {
         };
     }
 };
-
-// The model as the creation sequence leaves it.
-WindowModel createdWindow() {
-    WindowModel model;
-    model.caption = "QuorvexUpdate v2.7.6.1";
-    model.height = 250;
-    model.borderIcons.systemMenu = false;
-    model.groupBox1.visible = false;
-    model.groupBox2.visible = false;
-    model.groupBox3.visible = false;
-    model.image2.visible = true;
-    return model;
-}
 
 // A view of `model`, rendered, with its messages dispatched.
 class ShownView {

@@ -116,15 +116,15 @@ SIZE textExtent(HWND hwnd, const std::string& text) {
     return size;
 }
 
-void registerClasses(HINSTANCE instance, WNDPROC windowProc, WNDPROC panelProc, WNDPROC pictureProc) {
+void registerClasses(HINSTANCE instance, WNDPROC windowProc, WNDPROC paintedProc) {
     const struct {
         const char* name;
         WNDPROC proc;
         HBRUSH background;
     } classes[] = {
         {kWindowClass, windowProc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))},
-        {kPanelClass, panelProc, nullptr},
-        {kPictureClass, pictureProc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))},
+        {kPanelClass, paintedProc, nullptr},
+        {kPictureClass, paintedProc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))},
     };
     for (const auto& entry : classes) {
         WNDCLASSEXA windowClass{};
@@ -173,7 +173,7 @@ MainWindowView::~MainWindowView() {
 }
 
 bool MainWindowView::createWindow() {
-    registerClasses(instance_, windowProc, panelProc, pictureProc);
+    registerClasses(instance_, windowProc, paintedProc);
     window_ = CreateWindowExA(kWindowExStyle, kWindowClass, "", kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
                               nullptr, nullptr, instance_, this);
     if (window_ == nullptr) {
@@ -709,53 +709,35 @@ LRESULT MainWindowView::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window_, message, wParam, lParam);
 }
 
-LRESULT CALLBACK MainWindowView::panelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+// Panel1 and the pictures: windows that paint themselves from the model
+// (the panel in its blink colour, a picture from its drawing).
+LRESULT CALLBACK MainWindowView::paintedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     keepView(hwnd, message, lParam);
     MainWindowView* view = viewOf(hwnd);
     if (view == nullptr) {
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
+    const bool panel = hwnd == view->panel1_;
     switch (message) {
     case WM_ERASEBKGND:
-        return 1;  // WM_PAINT fills the whole panel
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(hwnd, &paint);
-        view->paintPanel(dc);
-        EndPaint(hwnd, &paint);
+        return 1;  // painting fills the whole window
+    case WM_PAINT:
+    case WM_PRINTCLIENT: {
+        PAINTSTRUCT paint{};
+        HDC dc = message == WM_PAINT ? BeginPaint(hwnd, &paint) : reinterpret_cast<HDC>(wParam);
+        if (panel) {
+            view->paintPanel(dc);
+        } else {
+            view->paintPicture(hwnd, dc);
+        }
+        if (message == WM_PAINT) EndPaint(hwnd, &paint);
         return 0;
     }
-    case WM_PRINTCLIENT:
-        view->paintPanel(reinterpret_cast<HDC>(wParam));
-        return 0;
-    case WM_CTLCOLORSTATIC:
-        return view->controlColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
-}
-
-LRESULT CALLBACK MainWindowView::pictureProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    keepView(hwnd, message, lParam);
-    MainWindowView* view = viewOf(hwnd);
-    if (view == nullptr) {
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
-    switch (message) {
     case WM_NCHITTEST:
-        return HTTRANSPARENT;  // clicks go to what lies below
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(hwnd, &paint);
-        view->paintPicture(hwnd, dc);
-        EndPaint(hwnd, &paint);
-        return 0;
-    }
-    case WM_PRINTCLIENT:
-        view->paintPicture(hwnd, reinterpret_cast<HDC>(wParam));
-        return 0;
+        // Clicks on a picture go to what lies below.
+        return panel ? DefWindowProcA(hwnd, message, wParam, lParam) : HTTRANSPARENT;
+    case WM_CTLCOLORSTATIC:  // the panel's labels
+        return view->controlColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     default:
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }

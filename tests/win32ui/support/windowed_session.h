@@ -6,21 +6,20 @@
 // flows let it draw).
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstdint>
-#include <fstream>
 #include <functional>
-#include <string>
 #include <vector>
 
-#include "app/main_window.h"
 #include "app/view_input.h"
-#include "core/support/sim_session.h"
+#include "core/support/app_fixture.h"
 #include "ui/win32/main_window_view.h"
 #include "ui/win32/win32_event_loop.h"
 
 namespace qv::testing {
 
-class WindowedSession {
+class WindowedSession : public AppHarness {
 public:
     WindowedSession() : viewTimer(sim.session.timers.add("View", kRenderIntervalMs)) {
         sim.hub.setLatency(1);
@@ -35,34 +34,18 @@ public:
     }
     ~WindowedSession() { view.detach(); }
 
-    Session& session() { return sim.session; }
     HWND frame() const { return view.window(); }
     HWND control(int id) const { return view.control(id); }
-
-    void writeIni(const std::string& text) {
-        std::ofstream file(sim.scratch.path() / "TAVO.ini", std::ios::binary | std::ios::trunc);
-        file << text;
-    }
-    void addFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-        std::ofstream file(sim.scratch.path() / name, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
-    // The device's running-firmware version text at 0x3100.
-    static void setDeviceVersion(sim::SimulatedDevice& device, const std::string& text) {
-        std::vector<std::uint8_t> field(32, 0);
-        std::copy(text.begin(), text.end(), field.begin());
-        device.chip().loadFlash(field, 0x3100);
-    }
 
     // The window created as the program creates it; Timer4 then runs the
     // start-up sequence.
     void create() {
-        CreateMainWindow(sim.session);
+        createWindow();
         refresh();
     }
     // Lets the program's clock run, then draws.
     void run(std::uint32_t milliseconds) {
-        sim.loop.advance(milliseconds);
+        AppHarness::run(milliseconds);
         refresh();
     }
     void runUntil(const std::function<bool()>& done, std::uint32_t limitMs = 120000) {
@@ -85,7 +68,6 @@ public:
 
     static constexpr std::uint32_t kRenderIntervalMs = 5;
 
-    SimSession sim;
     win32::MainWindowView view;
     WindowTimer& viewTimer;
     std::vector<int> progressSeen;   // the bar's value at each render
