@@ -1,7 +1,7 @@
 #pragma once
 // The window model as the creation sequence leaves it, for the tests of the
 // views that draw it.
-#include "ui/window_model.h"
+#include "session/window_model.h"
 
 namespace qv::testing {
 
