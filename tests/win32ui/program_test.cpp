@@ -12,6 +12,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -240,9 +241,10 @@ RunWatch watchRun(Station& station, HWND frame) {
             if (!IsWindow(frame)) return true;
             watch.progressSeen.insert(progress(frame));
             const HWND memo1 = control(frame, kMemo1);
-            if (watch.greenInGoodbye < 0 && windowText(memo1) == "Instructions:\r\nWaiting a few seconds...") {
-                Sleep(100);  // painted
-                watch.greenInGoodbye = Capture::clientArea(frame, false).count(kGreen, placeIn(memo1, frame));
+            // Looked at for as long as it is there: a busy machine paints late.
+            if (windowText(memo1) == "Instructions:\r\nWaiting a few seconds...") {
+                watch.greenInGoodbye = std::max(
+                    watch.greenInGoodbye, Capture::clientArea(frame, false).count(kGreen, placeIn(memo1, frame)));
             }
             return !station.running();
         },
