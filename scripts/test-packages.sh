@@ -97,8 +97,10 @@ man_codes="$(zcat "$man_page" | sed -n '/^\.SH EXIT STATUS/,/^\.SH /p' | sed -n 
 [ -n "$readme_codes" ] || fail "no exit code table found in README.md"
 [ "$readme_codes" = "$man_codes" ] || fail "exit codes: README $readme_codes, man page $man_codes"
 echo "exit codes: $man_codes"
-# Every option the program's --help names has its entry.
-help_options="$(timeout 20 "$work/root/usr/bin/QuorvexUpdate" --help </dev/null | grep -Eo -- '--[a-z][a-z-]*' | sort -u)"
+# Every option of the program's --help (its lines that start with one) has
+# its entry.
+help_options="$(timeout 20 "$work/root/usr/bin/QuorvexUpdate" --help </dev/null |
+  sed -nE 's/^ +(--[a-z][a-z-]*).*/\1/p' | sort -u)"
 [ -n "$help_options" ] || fail "QuorvexUpdate --help names no option"
 for option in $help_options; do
   zcat "$man_page" | sed -n '/^\.SH OPTIONS/,/^\.SH /p' | sed 's/\\-/-/g' | grep -Eq -- "^\.B[IR]? $option(\$|[ =\"])" ||
