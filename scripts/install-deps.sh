@@ -1,12 +1,24 @@
 #!/usr/bin/env bash
-# Installs what building and testing QuorvexUpdate needs on Debian (as root).
+# Installs on Debian (as root, or through sudo) what building QuorvexUpdate,
+# its demo and its Linux tests need: the packages below and the lists in
+# packages.d/*.txt. With --all also the lists in packages.d/all/*.txt, which
+# the whole test suite (scripts/test.sh) needs beyond that: clang's fuzzing
+# runtime, the Windows cross tools (MinGW-w64) and Wine.
 set -euo pipefail
+lists=("$(dirname "$0")"/packages.d/*.txt)
+case "$*" in
+  "") ;;
+  --all) lists+=("$(dirname "$0")"/packages.d/all/*.txt) ;;
+  *)
+    echo "usage: $0 [--all]" >&2
+    exit 2
+    ;;
+esac
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev
+  cmake ninja-build g++
   libgtest-dev libgmock-dev libbenchmark-dev
 )
-# Further package lists of the platform ports and the window.
-for list in "$(dirname "$0")"/packages.d/*.txt; do
+for list in "${lists[@]}"; do
   [ -f "$list" ] || continue
   while read -r pkg; do
     [ -n "$pkg" ] && [ "${pkg#\#}" = "$pkg" ] && packages+=("$pkg")

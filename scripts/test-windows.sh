@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Cross-builds QuorvexUpdate for Windows (MinGW-w64, preset "mingw") and runs
-# the Windows tests under Wine in a throw-away Wine prefix, on a virtual X
-# display of its own (Xvfb): the core suite, the Windows ports against
-# Wine's own services, the window (view tests, the screenshots in
-# build/mingw/screenshots/, the program driven as an operator drives it),
-# a silent simulated update of the Windows program end to end, and the
-# program's refusal to start its window where there is no window system.
+# Cross-builds QuorvexUpdate for Windows (MinGW-w64, preset "mingw") and its
+# zip package, and runs the Windows tests under Wine in a throw-away Wine
+# prefix, on a virtual X display of its own (Xvfb): the core suite, the
+# Windows ports against Wine's own services, the window (view tests, the
+# screenshots in build/mingw/screenshots/, the program driven as an operator
+# drives it), a silent simulated update end to end with the programs from
+# the zip, and the program's refusal to start its window where there is no
+# window system.
 # Every Wine call is bounded by `timeout`.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +17,7 @@ if [ -z "${QV_WINDOWS_DISPLAY:-}" ]; then
   cmake --preset mingw >/dev/null
   cmake --build --preset mingw
   echo "== Windows cross-build done after $(elapsed) s"
+  timeout 600 cmake --build --preset mingw --target package
   # The rest on a display of its own, whatever display the caller has.
   export QV_WINDOWS_STARTED=$started
   exec timeout 2400 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
@@ -33,6 +35,28 @@ cleanup() {
 }
 trap cleanup EXIT
 
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/mingw/CMakeCache.txt)"
+package="QuorvexUpdate-$version-windows-x64"
+zip="$PWD/build/mingw/$package.zip"
+[ -f "$zip" ] || { echo "no $zip" >&2; exit 1; }
+echo "== $(basename "$zip")"
+# The zip holds one folder: the programs, the README and the example
+# TAVO.ini, whose lines end in CR LF.
+mkdir "$work/zip"
+(cd "$work/zip" && cmake -E tar xf "$zip" && find . -type f | sort) >"$work/files.txt"
+{
+  echo "./$package/QuorvexUpdate.exe"
+  echo "./$package/README.md"
+  echo "./$package/TAVO.ini"
+  echo "./$package/qv-imagetool.exe"
+  [ ! -f build/mingw/qv-trace.exe ] || echo "./$package/qv-trace.exe"
+} | sort >"$work/expected-files.txt"
+diff -u "$work/expected-files.txt" "$work/files.txt" || { echo "the zip's files differ from the list above" >&2; exit 1; }
+ini="$work/zip/$package/TAVO.ini"
+[ "$(grep -c $'\r$' "$ini")" -eq "$(wc -l <"$ini")" ] && [ "$(tr -d '\r' <"$ini")" = "$(cat packaging/TAVO.ini)" ] ||
+  { echo "the zip's TAVO.ini is not the example with CR LF line ends" >&2; exit 1; }
+cmp README.md "$work/zip/$package/README.md"
+
 echo "== Wine prefix on display $DISPLAY"
 # Made inside the display: a prefix made without one shows no window for
 # the first minute of the first program that opens one.
@@ -46,16 +70,16 @@ echo "== Wine prefix ready after $(elapsed) s"
 echo "== Windows tests under Wine"
 timeout 900 ctest --preset mingw
 
-echo "== Silent simulated update of QuorvexUpdate.exe under Wine"
-# The executable folder holds the program and one update image; the
+echo "== Silent simulated update of the zip's QuorvexUpdate.exe under Wine"
+# The zip's folder is the station: the program, the example TAVO.ini (which
+# changes nothing) and one update image made by the zip's image tool; the
 # simulated sensor hub runs the old firmware. The program runs on the real
 # clock, as on a station.
-app="$work/app"
+app="$work/zip/$package"
 sim="$work/sim"
-mkdir -p "$app" "$sim"
-cp build/mingw/QuorvexUpdate.exe "$app/"
+mkdir -p "$sim"
 printf '[DEVICE]\r\nFAMILY=5C\r\n' >"$sim/device.ini"
-timeout 120 wine build/mingw/qv-imagetool.exe make --kind 126k --version "OEM V2.00" --oem "OEM V2.00" \
+timeout 120 wine "$app/qv-imagetool.exe" make --kind 126k --version "OEM V2.00" --oem "OEM V2.00" \
   --out "$(winepath -w "$app/fw.bin")" >/dev/null
 timeout 60 wine reg delete 'HKLM\SOFTWARE\VOR\TAVO' /v FWVer /f >/dev/null 2>&1 || true
 status=0

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: the default build, the same suite
 # under AddressSanitizer + UndefinedBehaviorSanitizer, a short run of every
-# fuzz target, and the Windows cross-build with its tests under Wine.
+# fuzz target, the Debian package, and the Windows cross-build, its zip and
+# its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cmake --preset default >/dev/null
 cmake --build --preset default
 ctest --preset default
+# The Debian package: its contents, and as root an install, a run of the
+# installed program and a removal.
+./scripts/test-packages.sh
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan

@@ -4,9 +4,13 @@
 // listed in the output.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <optional>
+#include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/profile_reader.h"
@@ -211,6 +215,25 @@ TEST(ProfileCorpus, OptionsReadTheSameThroughBothReaders) {
     for (const char* file : files) {
         const std::string path = folder.write("TAVO.ini", file);
         EXPECT_EQ(readOptionsTwice(ours, path), readOptionsTwice(system, path)) << file;
+    }
+}
+
+// The example TAVO.ini of the zip, as shipped (every key switched off by a
+// ';') and with every key switched on.
+TEST(ProfileCorpus, ExampleIniReadsTheSameThroughBothReaders) {
+    std::ifstream example(QV_EXAMPLE_INI, std::ios::binary);
+    const std::string shipped((std::istreambuf_iterator<char>(example)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(shipped.empty()) << QV_EXAMPLE_INI;
+    const std::string switchedOn =
+        std::regex_replace(shipped, std::regex(R"(^;([A-Za-z][A-Za-z0-9_]*=))", std::regex::multiline), "$1");
+    ASSERT_NE(switchedOn, shipped);
+    test::TempFolder folder;
+    PrivateProfileSource system;
+    ProfileReader ours;
+    for (const auto& [name, file] : {std::pair<std::string, std::string>{"shipped.ini", shipped},
+                                      std::pair<std::string, std::string>{"switched-on.ini", switchedOn}}) {
+        const std::string path = folder.write(name, file);
+        EXPECT_EQ(readOptionsTwice(ours, path), readOptionsTwice(system, path)) << name;
     }
 }
 
