@@ -326,8 +326,10 @@ TEST(FindFileDirectoryListing, ListsBinFilesWithTheirAttributes) {
     EXPECT_TRUE(listing.listBinFiles(folder.path() + "missing\\").empty());
 }
 
-// Written in no name order, listed in name order: what NTFS shows, and
-// what FAT (which lists in creation order) is made to show too.
+// Written in no name order, listed in name order without regard to case:
+// what NTFS shows (and Wine for a Unix folder), and what FAT, which lists
+// in creation order, is made to show too. A case-sensitive order would put
+// "M.bin" first and "_a.bin" before the lower-case names.
 TEST(FindFileDirectoryListing, ListsInNameOrder) {
     TempFolder folder;
     for (const char* name : {"z.bin", "_a.bin", "b.bin", "M.bin", "a1.bin"}) {
