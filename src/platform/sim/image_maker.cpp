@@ -44,10 +44,14 @@ void keepPagesNonBlank(std::vector<std::uint8_t>& bytes, std::size_t from, std::
     }
 }
 
-// The characters, their terminating zero, then the padding byte. A field
-// that runs past the end of a short image is cut off there.
+// The characters, their terminating zero, then the padding byte; no text
+// is a zero field, as in the default preload area. A field that runs past
+// the end of a short image is cut off there.
 void putText(std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t width, const std::string& text,
              std::uint8_t padding) {
+    if (text.empty()) {
+        padding = 0;
+    }
     for (std::size_t i = 0; i < width && offset + i < bytes.size(); ++i) {
         bytes[offset + i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : i == text.size() ? 0 : padding;
     }

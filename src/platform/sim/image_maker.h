@@ -47,8 +47,10 @@ struct ImageSpec {
     std::uint32_t regionStart = 0x2000;  // Small only: 0x2000 (chip class 0) or 0x400
 
     // Texts, written into their fields: the characters, a terminating zero,
-    // then fieldPadding up to the end of the field; empty = a zero, then
-    // padding. A text as long as its field has no terminating zero.
+    // then fieldPadding up to the end of the field; empty = zero field
+    // (whatever the padding, so that an empty preload-code field still
+    // matches the default preload area). A text as long as its field has no
+    // terminating zero.
     std::string version;         // 0x0090, at most 16 characters
     std::string oemVersion;      // 0x3100, at most 32 characters
     std::string preloadVersion;  // 0x0050, at most 16 characters
