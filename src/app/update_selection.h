@@ -2,8 +2,9 @@
 // Choosing the update file beside the executable (or in a PCB folder).
 //
 // Candidates are the files of a folder whose name ends in exactly ".bin"
-// (case-sensitive, from the last '.'), in the order the platform lists them,
-// at most 16; directories, hidden and system files are skipped. The rules,
+// (case-sensitive, from the last '.'), in the order the directory listing
+// gives them (name order, on every platform), the first 16 of them;
+// directories, hidden and system files are skipped. The rules,
 // first that applies: "/F" name; version (PROJECTNAME1 set); board revision
 // (TALVIK_BCDDEVICE set, PCB sub-folders); same version
 // (DONOTUPDATETHESAMEVERSION 1); plain (exactly one candidate).

@@ -29,6 +29,7 @@ std::vector<DirectoryEntry> FolderDirectoryListing::listBinFiles(const std::stri
         entry.isHidden = name.front() == '.';
         entries.push_back(std::move(entry));
     }
+    putInNameOrder(entries);
     return entries;
 }
 

@@ -1,6 +1,7 @@
 #include "programming/firmware_flow.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
@@ -66,9 +67,15 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
+// The first 16 bytes of a version field exactly as the image holds them:
+// the characters, the terminating zero and whatever follows it (images
+// often pad with 0xFF, the erased-flash value).
+using RawVersionField = std::array<std::uint8_t, kShortVersionWidth>;
+
 struct Versions {
     std::string newOem, oldOem;
-    std::string newVersion, oldVersion;
+    std::string newVersion, oldVersion;  // shown and compared: up to the first zero
+    RawVersionField newVersionField{};   // written into the device copy and the version slot
     std::string preload;
 };
 
@@ -91,11 +98,14 @@ std::string readDeviceText(Session& session, TextField field) {
     return fieldText(bytes, 0, field.width);
 }
 
-// A version text written into a field: its characters, then zeros.
-void putText(std::span<std::uint8_t> bytes, TextField field, const std::string& value) {
-    const auto target = bytes.subspan(field.offset, field.width);
-    std::fill(target.begin(), target.end(), 0);
-    std::copy_n(value.begin(), std::min(value.size(), field.width), target.begin());
+RawVersionField rawField(std::span<const std::uint8_t> bytes, TextField field) {
+    RawVersionField raw{};
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(field.offset), raw.size(), raw.begin());
+    return raw;
+}
+
+void putField(std::span<std::uint8_t> bytes, TextField field, const RawVersionField& raw) {
+    std::copy(raw.begin(), raw.end(), bytes.begin() + static_cast<std::ptrdiff_t>(field.offset));
 }
 
 std::optional<Layout> planLayout(const Session& session, int chipClass) {
@@ -115,8 +125,24 @@ std::optional<Layout> planLayout(const Session& session, int chipClass) {
     return layout;
 }
 
+// Chips whose version is the OEM text read a shorter or a longer piece of
+// their preload area, by family and chip class. A chip may qualify for
+// both: each piece is read in turn, and the later one replaces what the
+// earlier one set.
+struct OemVersionedCopy {
+    bool (*applies)(const Session& session, int chipClass);
+    std::size_t length;
+};
+constexpr OemVersionedCopy kOemVersionedCopies[] = {
+    {[](const Session& s, int chipClass) { return s.FF6DPresent && chipClass == 0; }, kPreloadCopyFF6DClass0},
+    {[](const Session& s, int chipClass) { return (s.FF6DPresent && chipClass >= 1) || s.FF4EPresent; },
+     kPreloadCopyWholeFlash},
+};
+
 // Reads what the device holds now and the version texts, in the order the
-// families need them; a later step replaces what an earlier one set.
+// families need them; a later step replaces what an earlier one set. The
+// device copy's version field is overwritten with the image's own bytes so
+// that the comparisons against the image see them equal.
 Versions collectVersions(Session& session, int chipClass, WorkBuffer& work) {
     auto& link = session.link;
     const auto image = work.image();
@@ -126,19 +152,22 @@ Versions collectVersions(Session& session, int chipClass, WorkBuffer& work) {
     v.oldOem = readDeviceText(session, kOemVersion);
     if (!session.FF6DPresent) {
         v.newVersion = text(image, kFirmwareVersion);
+        v.newVersionField = rawField(image, kFirmwareVersion);
         v.oldVersion = readDeviceText(session, session.AltFlashDevice ? kFirmwareVersion : kVersionSlot);
         link.ReadFlash(0, static_cast<int>(kPreloadCopyFF5C), device.first(kPreloadCopyFF5C));
         v.preload = text(device, kFirmwareVersion);
-        putText(device, kFirmwareVersion, v.newVersion);
+        putField(device, kFirmwareVersion, v.newVersionField);
     }
-    const bool classZeroFF6D = session.FF6DPresent && chipClass == 0;
-    if (classZeroFF6D || (session.FF6DPresent && chipClass >= 1) || session.FF4EPresent) {
-        const std::size_t copyLength = classZeroFF6D ? kPreloadCopyFF6DClass0 : kPreloadCopyWholeFlash;
+    for (const auto& copy : kOemVersionedCopies) {
+        if (!copy.applies(session, chipClass)) {
+            continue;
+        }
         v.newVersion = text(image, kOemVersion);
+        v.newVersionField = rawField(image, kOemVersion);
         v.oldVersion = readDeviceText(session, kOemVersion);
-        link.ReadFlash(0, static_cast<int>(copyLength), device.first(copyLength));
+        link.ReadFlash(0, static_cast<int>(copy.length), device.first(copy.length));
         v.preload = text(image, kPreloadVersion);
-        putText(device, kPreloadVersion, v.newVersion);
+        putField(device, kPreloadVersion, v.newVersionField);
     }
     return v;
 }
@@ -189,7 +218,7 @@ bool checkAgainstPreloadCode(Session& session, WorkBuffer& work, const Versions&
     }
     // A sized image that ends below the slot does not program it.
     if (image.size() >= kVersionSlot.offset + kVersionSlot.width) {
-        putText(image, kVersionSlot, v.newVersion);
+        putField(image, kVersionSlot, v.newVersionField);
     }
     return true;
 }

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "app/update_selection.h"
+#include "platform/directory_listing.h"
+#include "platform/portable_ports.h"
 #include "programming/flash_mode.h"
 #include "support/app_fixture.h"
 
@@ -42,6 +44,36 @@ TEST_F(Selection, PlainRuleCountsNoneOneAndTooMany) {
     EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::TooMany);
     EXPECT_EQ(session().UpdateCandidates.size(), 16u);
     EXPECT_EQ(session().UpdateCandidates.back(), "f15.bin");
+}
+
+TEST(NameOrder, UpperCasedThenByteWise) {
+    const std::pair<std::string, std::string> ordered[] = {
+        {"a.bin", "B.bin"},        // letters compare without their case
+        {"Z.bin", "_a.bin"},       // '_' lies between the upper- and lower-case letters
+        {"A.bin", "a.bin"},        // equal without case: by their own bytes
+        {"fw.bin", "fw1.bin"},     // a prefix first
+        {"f9.bin", "f\xE4.bin"},   // bytes above 0x7F after ASCII, unchanged
+        {"F10.bin", "f2.bin"},     // no number order
+    };
+    for (const auto& [first, second] : ordered) {
+        EXPECT_TRUE(comesBeforeInNameOrder(first, second)) << first << " " << second;
+        EXPECT_FALSE(comesBeforeInNameOrder(second, first)) << first << " " << second;
+    }
+    EXPECT_FALSE(comesBeforeInNameOrder("a.bin", "a.bin"));
+}
+
+TEST_F(Selection, TheRealFolderListingKeepsTheFirstSixteenNames) {
+    FolderDirectoryListing folderListing;
+    session().ports.directory = &folderListing;
+    std::vector<std::string> names;
+    for (int i = 16; i >= 0; --i) {
+        const std::string name = "n" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".bin";
+        addFile(name, imageWithVersion("X"));
+        names.insert(names.begin(), name);
+    }
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::TooMany);
+    names.pop_back();  // n16.bin: the seventeenth name
+    EXPECT_EQ(session().UpdateCandidates, names);
 }
 
 class NameRule : public AppTest {
@@ -151,6 +183,24 @@ TEST_F(VersionRule, AFileTooShortForTheVersionFieldIsOfNoProject) {
     addFile("param.bin", sim::makeFirmwareImage({.kind = sim::ImageKind::ParameterFile}));
     listInOrder({"param.bin"});
     EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::NoFile);
+}
+
+// The real folder listing, the files copied in no name order: the first
+// newer file by name is chosen, as Windows shows them on NTFS, whatever
+// order the file system keeps them in.
+TEST_F(VersionRule, OnTheRealFolderListingTheFirstNewerFileByNameIsChosen) {
+    FolderDirectoryListing folderListing;
+    session().ports.directory = &folderListing;
+    deviceRunning("ABC1.0");
+    addFile("z.bin", imageWithVersion("ABC3.0"));
+    addFile("b.bin", imageWithVersion("ABC2.0"));
+    addFile("M.bin", imageWithVersion("ABC4.0"));
+
+    EXPECT_EQ(SelectUpdateFile(session()), SelectionVerdict::Selected);
+    EXPECT_EQ(session().UpdateCandidates.front(), "b.bin");
+    std::vector<std::string> listed;
+    for (const auto& entry : folderListing.listBinFiles(sim.scratch.folder())) listed.push_back(entry.name);
+    EXPECT_EQ(listed, (std::vector<std::string>{"b.bin", "M.bin", "z.bin"}));
 }
 
 class BoardRevisionRule : public AppTest {

@@ -472,6 +472,132 @@ TEST(FirmwareFlow, EraseOnlyErasesAndSucceeds) {
     }
 }
 
+// --- Version fields ----------------------------------------------------------
+
+// Version fields as images carry them: zero-padded, padded with 0xFF after
+// the terminator (images built from erased flash), or full with no
+// terminator. Wherever the flow writes the new version (the device copy's
+// field and the FF5C version slot) it writes the image's own 16 bytes, and
+// shows and stores the text up to the first zero.
+TEST(FirmwareFlow, VersionFieldsAreCopiedByteForByte) {
+    struct Content {
+        const char* name;
+        std::string text;
+        std::uint8_t padding;
+    };
+    const Content contents[] = {
+        {"zero-padded", "FW 2.00", 0x00},
+        {"0xFF-padded", "FW 2.00", 0xFF},
+        {"16 characters, no terminator", "FW 2.00 build 17", 0xFF},
+    };
+    struct Family {
+        const char* name;
+        Loader loader;
+        std::size_t field;        // the image's version field
+        std::size_t deviceCopy;   // where the device copy carries it
+        bool stampsSlot;
+    };
+    const Family families[] = {
+        {"FF5C", {}, 0x90, 0x90, true},
+        {"FF6D class 0", {sim::Family::FF6D}, 0x3100, 0x50, false},
+    };
+    for (const auto& family : families) {
+        for (const auto& content : contents) {
+            SCOPED_TRACE(std::string(family.name) + ", " + content.name);
+            sim::ImageSpec spec = family.stampsSlot
+                                      ? sim::ImageSpec{.kind = sim::ImageKind::Layout126K, .version = content.text,
+                                                       .oemVersion = "OEM 2.00"}
+                                      : sim::ImageSpec{.kind = sim::ImageKind::Small, .length = 0xE000,
+                                                       .oemVersion = content.text};
+            spec.fieldPadding = content.padding;
+            const auto file = image(spec);
+            const auto field = bytesOf(file, family.field, family.field + 16);
+            // The device's preload code carries its own version at 0x90.
+            auto preload = file;
+            std::fill_n(preload.begin() + 0x90, 16, 0);
+            std::copy_n("BOOT 1.0", 8, preload.begin() + 0x90);
+
+            LoaderRig rig(file, preload, family.loader);
+            rig.recordMemo1();
+            ProgramFirmwareImage(rig.session);
+
+            EXPECT_EQ(rig.session.ResultCode, 0);
+            EXPECT_FALSE(std::any_of(rig.memo1Seen.begin(), rig.memo1Seen.end(),
+                                     [](const std::string& l) { return l.rfind("IVT Error", 0) == 0; }));
+            EXPECT_EQ(rig.countInMemo2("Compare OK."), 1);
+            EXPECT_TRUE(rig.seenInMemo1("New Version: " + content.text + "\n"));
+            if (family.stampsSlot) {
+                EXPECT_TRUE(rig.seenInMemo1("Preload Code Version: BOOT 1.0"));
+                EXPECT_EQ(bytesOf(rig.flash(), kSlot, kSlot + 16), field);
+            } else {
+                EXPECT_EQ(rig.sim.store.value, content.text);
+            }
+
+            // Verified against what was programmed: the dump shows the
+            // device copy's field, and the slot as read back.
+            LoaderRig verify(file, preload, family.loader);
+            verify.device.chip().loadFlash(rig.flash());
+            verify.session.options.commandLineMode = CommandLineMode::VerifyOnly;
+            CurrentDirectory here(verify.sim.scratch.path());
+            ProgramFirmwareImage(verify.session);
+
+            EXPECT_EQ(verify.session.ResultCode, 0);
+            EXPECT_EQ(verify.countInMemo2("Compare OK."), 1);
+            const auto dump = readFile(verify.sim.scratch.path() / "flashbin.000");
+            ASSERT_EQ(dump.size(), file.size());
+            EXPECT_EQ(bytesOf(dump, family.deviceCopy, family.deviceCopy + 16), field);
+            if (family.stampsSlot) {
+                EXPECT_EQ(bytesOf(dump, kSlot, kSlot + 16), field);
+            }
+        }
+    }
+}
+
+// --- Chips of two families ---------------------------------------------------
+
+// The loader's flash reads, in order, as (address, length): chunk reads that
+// continue one another are one read.
+std::vector<std::pair<std::uint32_t, std::size_t>> flashReads(const LoaderRig& rig, bool beforeFirstErase) {
+    std::vector<std::pair<std::uint32_t, std::size_t>> reads;
+    std::uint32_t next = 0;
+    for (const auto& record : rig.sim.hub.exchangeLog()) {
+        const auto& r = record.report;
+        if (record.direction != sim::ExchangeRecord::Direction::Set) continue;
+        if (beforeFirstErase && r[1] == 0xC2) break;
+        if (r[1] != 0xD1) continue;
+        const std::uint32_t address = r[2] | (r[3] << 8) | (r[4] << 16);
+        if (reads.empty() || address != next) {
+            reads.emplace_back(address, 0);
+        }
+        reads.back().second += r[5];
+        next = address + r[5];
+    }
+    return reads;
+}
+
+// FF6D and FF4E both present, chip class 0: the class-0 copy is read first,
+// then the longer whole-flash one, each with the OEM version before it.
+TEST(FirmwareFlow, FF6DAndFF4EOfClassZeroReadBothPreloadCopiesInTurn) {
+    const auto file = image({.kind = sim::ImageKind::Small, .length = 0xE000, .oemVersion = "FW 6.10",
+                             .preloadVersion = "BOOT 6", .fieldPadding = 0xFF});
+    LoaderRig rig(file, {sim::Family::FF6D});
+    rig.session.FF4EPresent = true;
+    rig.sim.hub.clearLog();
+    rig.recordMemo1();
+
+    ProgramFirmwareImage(rig.session);
+
+    using Reads = std::vector<std::pair<std::uint32_t, std::size_t>>;
+    EXPECT_EQ(flashReads(rig, true), (Reads{{0x3100, 32}, {0x3100, 32}, {0, 0x100}, {0x3100, 32}, {0, 0x400}}));
+    EXPECT_TRUE(rig.seenInMemo1("Preload Code Version: BOOT 6"));
+    EXPECT_TRUE(rig.seenInMemo1("New Version: FW 6.10\n"));
+    // FF4E makes the layout whole-flash.
+    EXPECT_TRUE(rig.seenInMemo1("Start Load Code Flow(0x000000 ~ 0x00E000)."));
+    EXPECT_EQ(rig.erases(), (std::vector<std::pair<std::uint32_t, unsigned>>{{0, 56}}));
+    EXPECT_EQ(bytesOf(rig.flash(), 0, 0xE000), file);
+    EXPECT_EQ(rig.session.ResultCode, 0);
+}
+
 // --- Success details ---------------------------------------------------------
 
 TEST(FirmwareFlow, DefaultFolderLeavesTheOldOemVersionBare) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "image_format/image_layout.h"
 #include "platform/sim/image_maker.h"
@@ -63,6 +64,23 @@ TEST(ImageMaker, FullWidthTextsHaveNoTerminator) {
     EXPECT_EQ(image[0x311F], 'F');
     EXPECT_EQ(fieldText(image, 0x90, 16), "0123456789ABCDEF");
     EXPECT_EQ(fieldText(image, 0x3100, 32), "0123456789abcdef0123456789ABCDEF");
+}
+
+TEST(ImageMaker, FieldPaddingFollowsEachTerminator) {
+    const auto image = makeFirmwareImage({.kind = ImageKind::Layout126K,
+                                          .version = "FW 1",
+                                          .oemVersion = "0123456789abcdef0123456789ABCDEF",
+                                          .fieldPadding = 0xFF});
+    const std::vector<std::uint8_t> version(image.begin() + 0x90, image.begin() + 0xA0);
+    std::vector<std::uint8_t> expected = {'F', 'W', ' ', '1', 0x00};
+    expected.resize(16, 0xFF);
+    EXPECT_EQ(version, expected);
+    // No text: a zero field, as the default preload area has it.
+    EXPECT_EQ(std::vector<std::uint8_t>(image.begin() + 0x50, image.begin() + 0x60), std::vector<std::uint8_t>(16, 0));
+    EXPECT_EQ(fieldText(image, 0x3100, 32), "0123456789abcdef0123456789ABCDEF");  // full: no terminator
+    EXPECT_EQ(image[0x3120], makeFirmwareImage({.kind = ImageKind::Layout126K})[0x3120]);
+    EXPECT_EQ(ImageChecksum(image, 0x2000, 0x1F800, 0x1F7FE, 0x1F7FF, false), 0);
+    EXPECT_NE(imageSpecProblem({.kind = ImageKind::CodePatch, .fieldPadding = 0xFF}), "");
 }
 
 TEST(ImageMaker, ClockMarkerSeedAndBlankPages) {

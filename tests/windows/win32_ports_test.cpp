@@ -326,6 +326,22 @@ TEST(FindFileDirectoryListing, ListsBinFilesWithTheirAttributes) {
     EXPECT_TRUE(listing.listBinFiles(folder.path() + "missing\\").empty());
 }
 
+// Written in no name order, listed in name order without regard to case:
+// what NTFS shows (and Wine for a Unix folder), and what FAT, which lists
+// in creation order, is made to show too. A case-sensitive order would put
+// "M.bin" first and "_a.bin" before the lower-case names.
+TEST(FindFileDirectoryListing, ListsInNameOrder) {
+    TempFolder folder;
+    for (const char* name : {"z.bin", "_a.bin", "b.bin", "M.bin", "a1.bin"}) {
+        folder.write(name, "x");
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : FindFileDirectoryListing().listBinFiles(folder.path())) {
+        names.push_back(entry.name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"a1.bin", "b.bin", "M.bin", "z.bin", "_a.bin"}));
+}
+
 TEST(Win32Ports, CreatesEveryPortOfTheSystem) {
     const PlatformPorts ports = createPlatformPorts("QuorvexUpdate.exe");
     EXPECT_NE(ports.hid, nullptr);

@@ -67,6 +67,7 @@ constexpr const char* kUsage =
     "      --version TEXT       firmware version at 0x0090 (16 characters)\n"
     "      --oem TEXT           OEM version at 0x3100 (32 characters)\n"
     "      --preload-version T  preload-code version at 0x0050 (16 characters)\n"
+    "      --field-padding HEX  byte after each text's terminating zero: 00 (default) or ff\n"
     "      --clock internal|external   clock select bit 4 of 0x0087 and 0x0047\n"
     "      --ivt-marker BYTE    byte 0x0023 (0x3A mapping on, 0x3C off)\n"
     "      --blank-pages LIST   1 KiB pages left 0xFF, e.g. 40-60,100\n"

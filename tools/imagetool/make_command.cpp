@@ -1,6 +1,7 @@
 // "make": builds an image with the simulated hub's image maker and writes it.
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -45,6 +46,23 @@ bool parsePageList(const std::string& text, std::vector<std::size_t>& pages, std
     return true;
 }
 
+// "ff", "FF", "0xff", "00": the byte written after each text's terminating
+// zero. Always hexadecimal, as bytes are written in dumps.
+bool parseFieldPadding(const std::optional<std::string>& text, std::uint8_t& padding, std::string& error) {
+    if (!text) {
+        return true;
+    }
+    const bool prefixed = text->rfind("0x", 0) == 0 || text->rfind("0X", 0) == 0;
+    const auto value = text->empty() || text->front() == '-' ? std::nullopt
+                                                             : parseInteger(prefixed ? *text : "0x" + *text);
+    if (!value || *value < 0 || *value > 0xFF) {
+        error = "--field-padding needs a hexadecimal byte such as 00 or ff, not '" + *text + "'";
+        return false;
+    }
+    padding = static_cast<std::uint8_t>(*value);
+    return true;
+}
+
 bool readSpec(const OptionList& options, sim::ImageSpec& spec, std::string& error) {
     const auto kindText = options.text("kind");
     const auto* kind = std::find_if(std::begin(kKinds), std::end(kKinds),
@@ -79,6 +97,9 @@ bool readSpec(const OptionList& options, sim::ImageSpec& spec, std::string& erro
     spec.version = options.text("version").value_or("");
     spec.oemVersion = options.text("oem").value_or("");
     spec.preloadVersion = options.text("preload-version").value_or("");
+    if (!parseFieldPadding(options.text("field-padding"), spec.fieldPadding, error)) {
+        return false;
+    }
 
     const auto clock = options.text("clock").value_or("internal");
     if (clock != "internal" && clock != "external") {
@@ -100,7 +121,7 @@ int runMake(const std::vector<std::string>& arguments, std::ostream& out, std::o
     OptionList options;
     std::string error;
     const std::vector<std::string> allowed = {"kind",  "length", "kib",         "chip-class", "version",
-                                              "oem",   "preload-version", "clock", "ivt-marker",
+                                              "oem",   "preload-version", "field-padding", "clock", "ivt-marker",
                                               "blank-pages", "seed", "data-length", "address", "out"};
     sim::ImageSpec spec;
     if (!options.parse(arguments, allowed, error) || !readSpec(options, spec, error)) {

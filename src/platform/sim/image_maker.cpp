@@ -44,10 +44,16 @@ void keepPagesNonBlank(std::vector<std::uint8_t>& bytes, std::size_t from, std::
     }
 }
 
-// A field that runs past the end of a short image is cut off there.
-void putText(std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t width, const std::string& text) {
+// The characters, their terminating zero, then the padding byte; no text
+// is a zero field, as in the default preload area. A field that runs past
+// the end of a short image is cut off there.
+void putText(std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t width, const std::string& text,
+             std::uint8_t padding) {
+    if (text.empty()) {
+        padding = 0;
+    }
     for (std::size_t i = 0; i < width && offset + i < bytes.size(); ++i) {
-        bytes[offset + i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0;
+        bytes[offset + i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : i == text.size() ? 0 : padding;
     }
 }
 
@@ -157,9 +163,9 @@ std::vector<std::uint8_t> makeCodeImage(const ImageSpec& spec, std::size_t lengt
             bytes[at] = static_cast<std::uint8_t>(bytes[at] & ~kClockSelectBit);
         }
     }
-    putText(bytes, kPreloadVersionOffset, 16, spec.preloadVersion);
-    putText(bytes, kVersionOffset, 16, spec.version);
-    putText(bytes, kOemVersionOffset, 32, spec.oemVersion);
+    putText(bytes, kPreloadVersionOffset, 16, spec.preloadVersion, spec.fieldPadding);
+    putText(bytes, kVersionOffset, 16, spec.version, spec.fieldPadding);
+    putText(bytes, kOemVersionOffset, 32, spec.oemVersion, spec.fieldPadding);
 
     for (std::size_t at = kVersionSlotOffset; at < kVersionSlotOffset + 16 && at < length; ++at) {
         bytes[at] = 0xFF;
@@ -239,8 +245,8 @@ std::string imageSpecProblem(const ImageSpec& spec) {
             return "a code patch, parameter or direct-write file is 0x400 bytes long";
         }
         if (!spec.version.empty() || !spec.oemVersion.empty() || !spec.preloadVersion.empty() ||
-            !spec.blankPages.empty()) {
-            return "version texts and blank pages belong to code images only";
+            spec.fieldPadding != 0 || !spec.blankPages.empty()) {
+            return "version texts, their padding and blank pages belong to code images only";
         }
         return {};
     }

@@ -46,11 +46,17 @@ struct ImageSpec {
     unsigned kib = 126;                // Sized only
     std::uint32_t regionStart = 0x2000;  // Small only: 0x2000 (chip class 0) or 0x400
 
-    // Texts, written zero-padded into their fields; empty = zero field. A
-    // text as long as its field has no terminating zero.
+    // Texts, written into their fields: the characters, a terminating zero,
+    // then fieldPadding up to the end of the field; empty = zero field
+    // (whatever the padding, so that an empty preload-code field still
+    // matches the default preload area). A text as long as its field has no
+    // terminating zero.
     std::string version;         // 0x0090, at most 16 characters
     std::string oemVersion;      // 0x3100, at most 32 characters
     std::string preloadVersion;  // 0x0050, at most 16 characters
+    // What follows a text's terminating zero in its field: 0x00, or 0xFF as
+    // in images built from erased flash.
+    std::uint8_t fieldPadding = 0x00;
 
     ClockSource clock = ClockSource::Internal;  // bit 4 of 0x0087 and of 0x0047
     std::uint8_t ivtMarker = qv::kIvtMappingOn;

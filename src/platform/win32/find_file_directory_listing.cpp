@@ -24,6 +24,9 @@ std::vector<DirectoryEntry> FindFileDirectoryListing::listBinFiles(const std::st
         entries.push_back(std::move(entry));
     } while (FindNextFileA(search, &found));
     FindClose(search);
+    // NTFS lists in name order already; FAT lists in creation order, and
+    // the first newer file must not depend on the order files were copied.
+    putInNameOrder(entries);
     return entries;
 }
 
