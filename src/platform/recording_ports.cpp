@@ -17,8 +17,19 @@ SessionRecorder::~SessionRecorder() {
 void SessionRecorder::append(RecordedEvent& event) {
     if (file_ == nullptr) return;
     event.t = loop_.tickCount() - startTick_;
-    std::string line = recordingLine(event);
-    line += '\n';
+    write(recordingLine(event) + '\n');
+}
+
+void SessionRecorder::appendExchange(bool isSet, const std::string& field, const FeatureReport& report, bool ok,
+                                     std::uint32_t error) {
+    if (file_ == nullptr) return;
+    line_.clear();
+    appendExchangeLine(line_, loop_.tickCount() - startTick_, isSet, field, report, ok, error);
+    line_ += '\n';
+    write(line_);
+}
+
+void SessionRecorder::write(const std::string& line) {
     errno = 0;
     if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fflush(file_) != 0) {
         stop(errno != 0 ? std::strerror(errno) : "write failed");
@@ -67,7 +78,7 @@ HidHandle RecordingHidBus::open(const std::string& path) {
         // the class queries without a device.
         event.caps = inner_.collectionCaps(handle);
         event.attributes = inner_.attributes(handle);
-        paths_[handle] = path;
+        opened_[handle] = {path, pathField(path)};
     }
     recorder_.append(event);
     return handle;
@@ -77,42 +88,26 @@ void RecordingHidBus::close(HidHandle handle) {
     inner_.close(handle);
     RecordedEvent event;
     event.op = RecordedOp::Close;
-    event.path = pathOf(handle);
+    event.path = opened(handle).path;
     event.handle = handle;
-    paths_.erase(handle);
+    opened_.erase(handle);
     recorder_.append(event);
 }
 
-std::string RecordingHidBus::pathOf(HidHandle handle) const {
-    const auto it = paths_.find(handle);
-    return it == paths_.end() ? std::string() : it->second;
+const RecordingHidBus::Opened& RecordingHidBus::opened(HidHandle handle) const {
+    const auto it = opened_.find(handle);
+    return it == opened_.end() ? unknown_ : it->second;
 }
 
 bool RecordingHidBus::setFeature(HidHandle handle, const FeatureReport& report, std::uint32_t& errorCode) {
     const bool ok = inner_.setFeature(handle, report, errorCode);
-    if (recorder_.recording()) {
-        RecordedEvent event;
-        event.op = RecordedOp::Set;
-        event.path = pathOf(handle);
-        event.report = report;
-        event.ok = ok;
-        event.error = ok ? 0 : errorCode;
-        recorder_.append(event);
-    }
+    recorder_.appendExchange(true, opened(handle).field, report, ok, ok ? 0 : errorCode);
     return ok;
 }
 
 bool RecordingHidBus::getFeature(HidHandle handle, FeatureReport& report, std::uint32_t& errorCode) {
     const bool ok = inner_.getFeature(handle, report, errorCode);
-    if (recorder_.recording()) {
-        RecordedEvent event;
-        event.op = RecordedOp::Get;
-        event.path = pathOf(handle);
-        event.report = report;
-        event.ok = ok;
-        event.error = ok ? 0 : errorCode;
-        recorder_.append(event);
-    }
+    recorder_.appendExchange(false, opened(handle).field, report, ok, ok ? 0 : errorCode);
     return ok;
 }
 

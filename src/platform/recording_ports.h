@@ -31,6 +31,9 @@ public:
     // Stamps the event with the time since the recorder was made and
     // appends it; does nothing once recording has stopped.
     void append(RecordedEvent& event);
+    // A Set or Get; `field` is the path as pathField() made it.
+    void appendExchange(bool isSet, const std::string& field, const FeatureReport& report, bool ok,
+                        std::uint32_t error);
     bool recording() const { return file_ != nullptr; }
 
     // Where the one line about a failed write goes; a failure met before
@@ -38,6 +41,7 @@ public:
     void setFailureSink(std::function<void(const std::string&)> sink);
 
 private:
+    void write(const std::string& line);
     void stop(const std::string& reason);
 
     EventLoop& loop_;
@@ -46,6 +50,7 @@ private:
     std::FILE* file_ = nullptr;
     bool stopped_ = false;
     std::string pendingFailure_;
+    std::string line_;  // reused for every exchange
     std::function<void(const std::string&)> sink_;
 };
 
@@ -62,11 +67,16 @@ public:
     bool getFeature(HidHandle handle, FeatureReport& report, std::uint32_t& errorCode) override;
 
 private:
-    std::string pathOf(HidHandle handle) const;
+    struct Opened {
+        std::string path;
+        std::string field;  // the path as the lines carry it
+    };
+    const Opened& opened(HidHandle handle) const;
 
     HidBus& inner_;
     SessionRecorder& recorder_;
-    std::map<HidHandle, std::string> paths_;
+    std::map<HidHandle, Opened> opened_;
+    Opened unknown_{"", pathField("")};
 };
 
 class RecordingDeviceManager : public DeviceManager {

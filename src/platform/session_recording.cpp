@@ -296,7 +296,36 @@ std::string reportHex(const FeatureReport& report) {
     return toHex(std::string_view(reinterpret_cast<const char*>(report.data()), report.size()));
 }
 
+std::string pathField(const std::string& path) {
+    ordered field;
+    putText(field, "path", path);
+    const std::string text = field.dump();  // {"path":"..."} or {"pathHex":"..."}
+    return text.substr(1, text.size() - 2);
+}
+
+void appendExchangeLine(std::string& out, std::uint32_t t, bool isSet, const std::string& quotedPath,
+                        const FeatureReport& report, bool ok, std::uint32_t error) {
+    out += "{\"t\":";
+    out += std::to_string(t);
+    out += isSet ? ",\"op\":\"set\"," : ",\"op\":\"get\",";
+    out += quotedPath;
+    out += ",\"report\":\"";
+    for (const auto byte : report) {
+        out += kHexDigits[byte >> 4];
+        out += kHexDigits[byte & 0x0F];
+    }
+    out += ok ? "\",\"ok\":true,\"error\":" : "\",\"ok\":false,\"error\":";
+    out += std::to_string(error);
+    out += '}';
+}
+
 std::string recordingLine(const RecordedEvent& event) {
+    if (event.op == RecordedOp::Set || event.op == RecordedOp::Get) {
+        std::string line;
+        appendExchangeLine(line, event.t, event.op == RecordedOp::Set, pathField(event.path.value_or("")),
+                           event.report, event.ok, event.error);
+        return line;
+    }
     ordered line;
     line["t"] = event.t;
     line["op"] = opName(event.op);

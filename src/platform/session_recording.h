@@ -67,6 +67,14 @@ struct RecordedEvent {
 // The event as one line of the recording, without its line end.
 std::string recordingLine(const RecordedEvent& event);
 
+// The line of a Set or Get, written without building a JSON document: the
+// hot path of a recording (thousands per update). `quotedPath` is the path
+// as a JSON string, quotes included (see quotedJsonText).
+void appendExchangeLine(std::string& out, std::uint32_t t, bool isSet, const std::string& quotedPath,
+                        const FeatureReport& report, bool ok, std::uint32_t error);
+// The path's JSON field text: ""/dev/hidraw3"" (or the hex form's key and value).
+std::string pathField(const std::string& path);
+
 // 128 lower-case hex characters, report id first.
 std::string reportHex(const FeatureReport& report);
 
