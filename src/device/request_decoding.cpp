@@ -148,11 +148,12 @@ std::string describeAnswer(const DecodedRequest& request, const FeatureReport& a
         const bool echo = std::equal(request.data.begin(), request.data.end(), payload.begin());
         return echo ? "echo" : "no echo";
     }
-    case Request::VerifyPageBuffer:
-        return "sum=" + hex(static_cast<std::uint32_t>(payload[1] | payload[2] << 8), 4);
-    case Request::QueryParameterArea:
-        return "stored=" + hex(littleEndian(payload.subspan(1, 3)), 6) +
-               " work=" + hex(littleEndian(payload.subspan(4, 3)), 6) + " size=" + std::to_string(payload[7]);
+    case Request::VerifyPageBuffer: return "sum=" + hex(readPageBufferSum(payload.first<kMaxPayload>()), 4);
+    case Request::QueryParameterArea: {
+        const ParameterAreaAnswer area = readParameterAreaAnswer(payload.first<kMaxPayload>());
+        return "stored=" + hex(area.storedCopyAddress, 6) + " work=" + hex(area.workBufferAddress, 6) +
+               " size=" + std::to_string(area.size);
+    }
     default: break;
     }
     if (layout.answerBytes == 0) return {};
