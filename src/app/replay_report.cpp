@@ -20,8 +20,11 @@ std::string eventText(const RecordedEvent& event) {
     case RecordedOp::HardwareIds: return "list the device tree";
     case RecordedOp::Rescan: return "rescan the device tree";
     case RecordedOp::End: return "end with exit code " + std::to_string(event.exitCode);
-    default: return describeExchange(event, nullptr);
+    case RecordedOp::Start: return "start of the run";
+    case RecordedOp::Set:
+    case RecordedOp::Get: break;
     }
+    return std::string(opName(event.op));
 }
 
 } // namespace
