@@ -56,14 +56,14 @@ std::string divergenceReport(const ReplayDivergence& divergence) {
     if (!divergence.before.empty()) {
         text += "  before:\n";
         for (const auto& exchange : divergence.before) {
-            text += "    #" + std::to_string(exchange.number) + " " + describeExchange(exchange.event, lastSet) + "\n";
+            const FeatureReport* answers = exchange.answers ? &*exchange.answers : nullptr;
+            text += "    #" + std::to_string(exchange.number) + " " + describeExchange(exchange.event, answers) + "\n";
             if (exchange.event.op == RecordedOp::Set) lastSet = &exchange.event.report;
         }
     }
     text += "  recorded: ";
     if (divergence.recorded) {
-        text += divergence.recorded->op == RecordedOp::Get ? describeExchange(*divergence.recorded, lastSet)
-                                                           : eventText(*divergence.recorded);
+        text += describeExchange(*divergence.recorded, lastSet);
         text += "\n";
         if (divergence.recorded->op == RecordedOp::Set || divergence.recorded->op == RecordedOp::Get) {
             text += "            " + reportHex(divergence.recorded->report) + "\n";

@@ -24,7 +24,14 @@ void ReplayPorts::diverge(ReplayDivergence divergence) {
 }
 
 void ReplayPorts::keepExchange(const RecordedEvent& event) {
-    lastExchanges_.push_back({exchanges_, event});
+    ReplayedExchange exchange{exchanges_, event, std::nullopt};
+    const std::string path = event.path.value_or("");
+    if (event.op == RecordedOp::Set) {
+        lastSets_[path] = event.report;
+    } else if (const auto it = lastSets_.find(path); it != lastSets_.end()) {
+        exchange.answers = it->second;
+    }
+    lastExchanges_.push_back(std::move(exchange));
     if (lastExchanges_.size() > kExchangesShown) lastExchanges_.pop_front();
 }
 

@@ -27,6 +27,7 @@ namespace qv {
 struct ReplayedExchange {
     std::uint64_t number = 0;  // 1 = the run's first Set or Get
     RecordedEvent event;
+    std::optional<FeatureReport> answers;  // for a Get: the Set before it on the same path
 };
 
 struct ReplayDivergence {
@@ -87,6 +88,7 @@ private:
     bool stopped_ = false;
     std::uint64_t exchanges_ = 0;
     std::deque<ReplayedExchange> lastExchanges_;
+    std::map<std::string, FeatureReport> lastSets_;  // by path
     struct OpenInterface {
         std::string path;
         std::optional<HidCollectionCaps> caps;
