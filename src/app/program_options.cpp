@@ -22,8 +22,8 @@ const ProgramOptionSpec kOptions[] = {
      "with --simulate only: run on a virtual clock, so waits cost no real time (tests)",
      [](ProgramOptions& o, const std::string&) { o.virtualTime = true; }},
     {"--record", "FILE",
-     "append every call to the HID bus and the device tree to FILE (JSON Lines, one line per call, flushed "
-     "at once), for support and for --replay",
+     "write every call to the HID bus and the device tree to FILE (JSON Lines, one line per call, flushed "
+     "at once; an existing FILE is replaced), for support and for --replay",
      [](ProgramOptions& o, const std::string& value) { o.recordFile = value; }},
     {"--replay", "FILE",
      "run against the recording FILE instead of a device: the answers come from it, and the first request "
