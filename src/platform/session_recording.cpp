@@ -87,7 +87,7 @@ public:
     T number(const char* key, T largest) {
         const json* value = find(key);
         if (value == nullptr || !value->is_number_integer() ||
-            (value->is_number_integer() && !value->is_number_unsigned() && value->get<std::int64_t>() < 0)) {
+            (!value->is_number_unsigned() && value->get<std::int64_t>() < 0)) {
             fail(std::string("\"") + key + "\" must be a number from 0");
             return T{};
         }
@@ -188,8 +188,8 @@ void readDevices(const json& list, Fields& fields, PresentDeviceList& devices) {
             fields.fail("every entry of \"devices\" must be an object");
             return;
         }
-        std::string ignored;
-        Fields entry(item, ignored);
+        std::string problem;
+        Fields entry(item, problem);
         PresentDevice device;
         const json* status = entry.find("status");
         const std::string name = status != nullptr && status->is_string() ? status->get<std::string>() : "";
@@ -206,7 +206,7 @@ void readDevices(const json& list, Fields& fields, PresentDeviceList& devices) {
         device.hardwareIds = entry.text("ids");
         device.node = entry.number<std::uint64_t>("node", UINT64_MAX);
         if (entry.failed()) {
-            fields.fail("in \"devices\": " + ignored);
+            fields.fail("in \"devices\": " + problem);
             return;
         }
         devices.devices.push_back(std::move(device));
