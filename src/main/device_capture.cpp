@@ -29,6 +29,16 @@ std::string stationIni(Ports& ports) {
     return text;
 }
 
+// The switches of a command line (/S, /VF, /ERASE, /F...), without the
+// program's own "--" options, which a replay's differ in anyway.
+std::vector<std::string> switchesOf(const std::vector<std::string>& arguments) {
+    std::vector<std::string> switches;
+    for (const auto& argument : arguments) {
+        if (argument.rfind("--", 0) != 0) switches.push_back(argument);
+    }
+    return switches;
+}
+
 } // namespace
 
 void reportDivergenceAndExit(const ReplayDivergence& divergence) {
@@ -97,6 +107,11 @@ bool DeviceCapture::openReplay(EventLoop& loop, Ports& ports, std::string& error
     }
     if (replay_->start().ini != stationIni(ports)) {
         std::cerr << "QuorvexUpdate: --replay: TAVO.ini differs from the one of the recorded run\n";
+    }
+    if (switchesOf(replay_->start().arguments) != switchesOf(options_.arguments)) {
+        std::cerr << "QuorvexUpdate: --replay: the switches differ from those of the recorded run:";
+        for (const auto& argument : replay_->start().arguments) std::cerr << " " << argument;
+        std::cerr << "\n";
     }
     ports.hid = replay_.get();
     ports.deviceManager = replay_.get();

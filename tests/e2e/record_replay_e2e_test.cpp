@@ -178,6 +178,15 @@ TEST_F(RecordReplay, AReplayThatAsksForSomethingElseStops) {
     EXPECT_EQ(replay(recording()), 4);
     EXPECT_NE(stderrText().find("TAVO.ini differs"), std::string::npos) << stderrText();
     EXPECT_NE(stderrText().find("the replay left the recording at exchange"), std::string::npos) << stderrText();
+
+    fs::remove(app() / "TAVO.ini");
+    removeLogs();
+    EXPECT_EQ(exitStatus("cd '" + app().string() + "' && ./QuorvexUpdate /S /VF --replay='" + recording().string() +
+                         "' >stdout.txt 2>stderr.txt"),
+              4);
+    EXPECT_NE(stderrText().find("the switches differ from those of the recorded run: /S --simulate="),
+              std::string::npos)
+        << stderrText();
 }
 
 TEST_F(RecordReplay, DamagedRecordingsAreRefusedAtTheStart) {
