@@ -211,6 +211,13 @@ TEST_F(RecordReplay, DamagedRecordingsAreRefusedAtTheStart) {
         EXPECT_EQ(resultLog(), "(none)");
     }
     EXPECT_EQ(replay(app() / "missing.jsonl"), 2);
+
+    // A file of several GB (sparse: it costs no disk) is refused before it is read.
+    const fs::path huge = app() / "huge.jsonl";
+    writeText(huge, good);
+    fs::resize_file(huge, 3ull << 30);
+    EXPECT_EQ(replay(huge), 2);
+    EXPECT_NE(stderrText().find("the recording is larger than 512 MiB"), std::string::npos) << stderrText();
 }
 
 TEST_F(RecordReplay, ARecordingThatCannotBeWrittenStopsAndTheUpdateGoesOn) {
