@@ -1,6 +1,6 @@
 // --record and --replay on the built program: runs of the simulated hub
 // recorded (the recordings are made here, at test time), replayed without a
-// device to the same exit code and the same result log, a replay stopped by
+// device to the same exit code, result log and Mesaage.log, a replay stopped by
 // a changed byte, damaged recordings refused, and qv-trace reading them.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -113,12 +113,16 @@ TEST_F(RecordReplay, RecordedRunsReplayToTheSameEnding) {
         {"bad page sum", "[DEVICE]\nFAMILY=5C\n[FAULTS]\nWRONGSUMONPAGE=3\n", 16, R"("op":"set")"},
         {"found in flash mode", "[DEVICE]\nFAMILY=5C\nMODE=flash\n", 0, R"("usagePage":65372,"usage":219)"},
     };
+    writeText(app() / "TAVO.ini", "[MESSAGE]\r\nENABLE=1\r\n");  // keeps Mesaage.log
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(sim());
         fs::create_directories(sim());
         EXPECT_EQ(record(c.deviceIni), c.exitCode) << stderrText();
         const std::string recordedLog = resultLog();
+        const std::string recordedDiagnostics = readText(app() / "Mesaage.log");
+        EXPECT_NE(recordedDiagnostics.find(" VOR SensorHub."), std::string::npos);
+        fs::remove(app() / "Mesaage.log");
         const std::string text = readText(recording());
         EXPECT_NE(text.find(c.inRecording), std::string::npos);
         const auto all = lines(text);
@@ -132,6 +136,7 @@ TEST_F(RecordReplay, RecordedRunsReplayToTheSameEnding) {
         fs::remove_all(sim());  // the replay needs no device
         EXPECT_EQ(replay(recording()), c.exitCode) << stderrText();
         EXPECT_EQ(resultLog(), recordedLog);
+        EXPECT_EQ(readText(app() / "Mesaage.log"), recordedDiagnostics);
         EXPECT_EQ(stderrText(), "");
     }
 }
