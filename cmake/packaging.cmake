@@ -1,8 +1,9 @@
 # Packages made by "cmake --build <build> --target package":
-# - on Linux, a Debian package: the program and the image tool in /usr/bin,
+# - on Linux, a Debian package: the program, the image tool and the
+#   recording reader (qv-trace) in /usr/bin,
 #   the udev rule, the man page and a postinst that prepares the FWVer
 #   folder; its dependencies come from dpkg-shlibdeps;
-# - for Windows, a zip: the program, the image tool, the README and an
+# - for Windows, a zip: the program, the image tool, qv-trace, the README and an
 #   example TAVO.ini.
 set(QV_PACKAGE_TOOLS qv-imagetool)
 if(TARGET qv-trace)

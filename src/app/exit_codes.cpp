@@ -27,7 +27,11 @@ const std::vector<ExitCodeRow> kExitCodes = {
      "nothing was written"},
     {{kExitStartFailure},
      "the program could not start: a usage error (an unknown or malformed -- option), an unusable --simulate "
-     "folder, --virtual-time without --simulate, no display for the window"},
+     "folder, --virtual-time without --simulate, no display for the window, a --record file that cannot be "
+     "created, a --replay recording that cannot be read or is damaged"},
+    {{kExitReplayDivergence},
+     "--replay: the program sent or asked for something the recording does not have next (the divergence "
+     "report is on standard error)"},
 };
 
 } // namespace

@@ -12,6 +12,9 @@ namespace qv {
 // outcome code uses it.
 inline constexpr int kExitStartFailure = 2;
 
+// --replay: the program did something the recording does not have next.
+inline constexpr int kExitReplayDivergence = 4;
+
 struct ExitCodeRow {
     std::vector<int> codes;
     std::string_view meaning;

@@ -25,10 +25,11 @@ void releaseDeviceAtExit(Session& session) {
     if (session.link.FoundDeviceCount() != 0) OpenDeviceInMode(session, 0);
 }
 
-int runSession(EventLoop& loop, Ports ports, const CommandLine& commandLine,
+int runSession(EventLoop& loop, ProgramHost& host, Ports ports, const CommandLine& commandLine,
                const std::function<void(Session&)>& attachView) {
     ports.loop = &loop;
     Session session(ports, commandLine);
+    host.sessionStarted(session);
     session.silent = commandLine.hasFlag("/S");
     session.window.visible = !session.silent && static_cast<bool>(attachView);
     CreateMainWindow(session);
@@ -41,7 +42,9 @@ int runSession(EventLoop& loop, Ports ports, const CommandLine& commandLine,
         loop.processEvents(kLongestWaitMs);
     }
     releaseDeviceAtExit(session);
-    return ExitCode(session);
+    const int exitCode = ExitCode(session);
+    host.sessionEnded(session, exitCode);
+    return exitCode;
 }
 
 } // namespace
@@ -54,7 +57,7 @@ int runProgram(EventLoop& loop, ProgramHost& host, const CommandLine& commandLin
         std::cerr << "QuorvexUpdate: " << error << "\n";
         return kExitStartFailure;
     }
-    const int exitCode = runSession(loop, ports, commandLine, attachView);
+    const int exitCode = runSession(loop, host, ports, commandLine, attachView);
     if (!host.close(error)) {
         std::cerr << "QuorvexUpdate: " << error << "\n";
         return exitCode != 0 ? exitCode : kExitStartFailure;

@@ -27,6 +27,10 @@ public:
     // False with the reason when the run cannot start.
     virtual bool open(EventLoop& loop, Ports& ports, std::string& error) = 0;
     virtual bool close(std::string& error) = 0;
+    // The session has been made (its panes can be written to), and the
+    // session has ended with this exit code; before close().
+    virtual void sessionStarted(Session&) {}
+    virtual void sessionEnded(const Session&, int /*exitCode*/) {}
 };
 
 

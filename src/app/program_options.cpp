@@ -21,6 +21,17 @@ const ProgramOptionSpec kOptions[] = {
     {"--virtual-time", "",
      "with --simulate only: run on a virtual clock, so waits cost no real time (tests)",
      [](ProgramOptions& o, const std::string&) { o.virtualTime = true; }},
+    {"--record", "FILE",
+     "write every call to the HID bus and the device tree to FILE (JSON Lines, one line per call, flushed "
+     "at once; an existing FILE is replaced), for support and for --replay",
+     [](ProgramOptions& o, const std::string& value) { o.recordFile = value; }},
+    {"--replay", "FILE",
+     "run against the recording FILE instead of a device: the answers come from it, and the first request "
+     "that differs from it ends the program with code 4 and a report on standard error; waits run on a "
+     "virtual clock",
+     [](ProgramOptions& o, const std::string& value) { o.replayFile = value; }},
+    {"--real-time", "", "with --replay only: wait in real time, as the recorded run did",
+     [](ProgramOptions& o, const std::string&) { o.realTime = true; }},
 };
 
 const ProgramOptionSpec* findOption(std::string_view name) {
@@ -61,6 +72,16 @@ std::string tableLine(const std::string& head, std::string_view text, std::size_
         line += "\n" + std::string(textColumn, ' ');
     }
     return line + wrapped(text, textColumn, textColumn) + "\n";
+}
+
+// --replay stands in for the device: it does not go with another source of
+// one, nor with a recording of its own.
+std::string recordReplayConflict(const ProgramOptions& options) {
+    if (options.realTime && !options.replayFile) return "--real-time needs --replay=FILE";
+    if (!options.replayFile) return {};
+    if (options.simulateFolder) return "--replay and --simulate exclude each other";
+    if (options.recordFile) return "--replay and --record exclude each other";
+    return {};
 }
 
 bool asksForHelp(const std::string& parameter) { return parameter == "-h" || parameter == "/?"; }
@@ -106,6 +127,7 @@ ProgramOptionsRead readProgramOptions(const std::vector<std::string>& parameters
     if (read.error.empty() && read.options.virtualTime && !read.options.simulateFolder) {
         read.error = "--virtual-time needs --simulate=DIR";
     }
+    if (read.error.empty()) read.error = recordReplayConflict(read.options);
     return read;
 }
 

@@ -17,6 +17,9 @@ struct ProgramOptions {
     bool version = false;
     std::optional<std::string> simulateFolder;  // --simulate=DIR
     bool virtualTime = false;                   // --virtual-time
+    std::optional<std::string> recordFile;      // --record=FILE
+    std::optional<std::string> replayFile;      // --replay=FILE
+    bool realTime = false;                      // --real-time
 };
 
 struct ProgramOptionSpec {

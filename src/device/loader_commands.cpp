@@ -105,7 +105,7 @@ int DeviceLink::VerifyPageBuffer() {
     // The answer lands in the request's own buffer; a failed Get leaves
     // bytes that do not come from the device, and the sums then differ.
     fetchAnswer(*request);
-    const unsigned deviceSum = request->payload[1] + 256u * request->payload[2];
+    const unsigned deviceSum = readPageBufferSum(request->payload);
     const int difference = static_cast<int>(hostSum) - static_cast<int>(deviceSum);
     if (difference != 0) {
         char text[96];

@@ -31,10 +31,6 @@ constexpr ChipClassRow kChipClasses[] = {
     {0x3D, 0x90, 0, 3},
 };
 
-std::uint32_t littleEndian24(std::span<const std::uint8_t, 3> bytes) {
-    return bytes[0] | (std::uint32_t{bytes[1]} << 8) | (std::uint32_t{bytes[2]} << 16);
-}
-
 } // namespace
 
 bool DeviceLink::readTry(Request request, std::uint32_t address, std::uint8_t count, std::uint32_t opcodeAddress,
@@ -101,8 +97,8 @@ ParameterArea DeviceLink::QueryParameterArea(std::uint8_t subCommand) {
     sendRequest(*request);
     fetchAnswer(*request);
     loop_.sleep(kParameterQueryPauseMs);
-    const auto answer = std::span<const std::uint8_t>(request->payload);
-    return {littleEndian24(answer.subspan<2, 3>()), littleEndian24(answer.subspan<5, 3>()), answer[8]};
+    const ParameterAreaAnswer answer = readParameterAreaAnswer(request->payload);
+    return {answer.storedCopyAddress, answer.workBufferAddress, answer.size};
 }
 
 int DeviceLink::ReadChipClass(int route) {

@@ -87,6 +87,17 @@ std::optional<EncodedRequest> encodeRequest(Request request, const RequestFields
     return encoded;
 }
 
+ParameterAreaAnswer readParameterAreaAnswer(std::span<const std::uint8_t, kMaxPayload> payload) {
+    const auto address = [&](std::size_t at) {
+        return payload[at] | (std::uint32_t{payload[at + 1]} << 8) | (std::uint32_t{payload[at + 2]} << 16);
+    };
+    return {address(2), address(5), payload[8]};
+}
+
+std::uint16_t readPageBufferSum(std::span<const std::uint8_t, kMaxPayload> payload) {
+    return static_cast<std::uint16_t>(payload[1] | payload[2] << 8);
+}
+
 bool answerEchoesRequest(const EncodedRequest& sent, std::span<const std::uint8_t> answer) {
     if (sent.layout == nullptr) return false;
     const std::size_t first = sent.layout->opcode ? 1 : 0;

@@ -101,6 +101,17 @@ const RequestLayout& layoutOf(Request request);
 // answer longer than a report can carry); nothing is sent then.
 std::optional<EncodedRequest> encodeRequest(Request request, const RequestFields& fields);
 
+// Answer fields beyond the echoed fields and the data, read from an
+// answer's payload (report bytes 1..63) by the commands and by the decoder.
+struct ParameterAreaAnswer {
+    std::uint32_t storedCopyAddress = 0;  // payload bytes 2-4
+    std::uint32_t workBufferAddress = 0;  // payload bytes 5-7
+    std::uint8_t size = 0;                // payload byte 8
+};
+ParameterAreaAnswer readParameterAreaAnswer(std::span<const std::uint8_t, kMaxPayload> payload);
+// The device's 16-bit sum of its page buffer: payload bytes 1-2.
+std::uint16_t readPageBufferSum(std::span<const std::uint8_t, kMaxPayload> payload);
+
 // Whether an answer repeats the request's address and count fields.
 bool answerEchoesRequest(const EncodedRequest& sent, std::span<const std::uint8_t> answer);
 

@@ -67,7 +67,14 @@ int main(int argc, char** argv) {
     }
 
     qv::MainHost host(argc > 0 ? argv[0] : "", options.simulateFolder);
-    if (options.virtualTime) {
+    if (options.recordFile || options.replayFile) {
+        host.setCapture({.recordFile = options.recordFile,
+                         .replayFile = options.replayFile,
+                         .arguments = commandLine.parameters(),
+                         .platform = options.simulateFolder ? "simulated sensor hub (--simulate)" : thisBuild().platform,
+                         .onDivergence = {}});
+    }
+    if (options.virtualTime || (options.replayFile && !options.realTime)) {
         qv::VirtualEventLoop loop;
         return qv::runProgram(loop, host, commandLine);
     }

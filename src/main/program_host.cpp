@@ -36,6 +36,19 @@ std::string asFolder(std::string path) {
 }
 
 bool MainHost::open(EventLoop& loop, Ports& ports, std::string& error) {
+    if (!openPorts(loop, ports, error)) return false;
+    return !capture_ || capture_->open(loop, ports, error);
+}
+
+void MainHost::sessionStarted(Session& session) {
+    if (capture_) capture_->sessionStarted(session);
+}
+
+void MainHost::sessionEnded(const Session& session, int exitCode) {
+    if (capture_) capture_->sessionEnded(session, exitCode);
+}
+
+bool MainHost::openPorts(EventLoop& loop, Ports& ports, std::string& error) {
     platform_ = createPlatformPorts(argv0_);
     ports.hid = platform_.hid.get();
     ports.deviceManager = platform_.deviceManager.get();

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/program.h"
+#include "main/device_capture.h"
 #include "platform/platform_ports.h"
 #include "platform/portable_ports.h"
 #include "platform/sim/simulated_hub.h"
@@ -23,13 +24,21 @@ public:
 
     bool open(EventLoop& loop, Ports& ports, std::string& error) override;
     bool close(std::string& error) override;
+    void sessionStarted(Session& session) override;
+    void sessionEnded(const Session& session, int exitCode) override;
+
+    // --record / --replay around the device ports.
+    void setCapture(CaptureOptions options) { capture_ = std::make_unique<DeviceCapture>(std::move(options)); }
 
 private:
+    bool openPorts(EventLoop& loop, Ports& ports, std::string& error);
+
     std::string argv0_;
     std::optional<std::string> simulationFolder_;
     PlatformPorts platform_;
     std::unique_ptr<sim::SimulatedHub> hub_;
     std::unique_ptr<SystemStore> simulatedStore_;
+    std::unique_ptr<DeviceCapture> capture_;
 };
 
 // DIR with a trailing separator.
