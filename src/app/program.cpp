@@ -25,10 +25,11 @@ void releaseDeviceAtExit(Session& session) {
     if (session.link.FoundDeviceCount() != 0) OpenDeviceInMode(session, 0);
 }
 
-int runSession(EventLoop& loop, Ports ports, const CommandLine& commandLine,
-               const std::function<void(Session&)>& attachView) {
+RunEnding runSession(EventLoop& loop, Ports ports, const CommandLine& commandLine,
+                     const std::function<void(Session&)>& attachView, RunReporter& reporter) {
     ports.loop = &loop;
     Session session(ports, commandLine);
+    reporter.attach(session);
     session.silent = commandLine.hasFlag("/S");
     session.window.visible = !session.silent && static_cast<bool>(attachView);
     CreateMainWindow(session);
@@ -41,25 +42,29 @@ int runSession(EventLoop& loop, Ports ports, const CommandLine& commandLine,
         loop.processEvents(kLongestWaitMs);
     }
     releaseDeviceAtExit(session);
-    return ExitCode(session);
+    reporter.detach(session);
+    return {EndingKind::Outcome, session.ResultCode, ExitCode(session), {}};
 }
 
 } // namespace
 
 int runProgram(EventLoop& loop, ProgramHost& host, const CommandLine& commandLine,
                const std::function<void(Session&)>& attachView) {
+    RunReporter reporter(host.reporting(), loop);
     Ports ports;
     std::string error;
     if (!host.open(loop, ports, error)) {
         std::cerr << "QuorvexUpdate: " << error << "\n";
+        reporter.end({EndingKind::StartFailure, 0, kExitStartFailure, error});
         return kExitStartFailure;
     }
-    const int exitCode = runSession(loop, ports, commandLine, attachView);
+    RunEnding ending = runSession(loop, ports, commandLine, attachView, reporter);
     if (!host.close(error)) {
         std::cerr << "QuorvexUpdate: " << error << "\n";
-        return exitCode != 0 ? exitCode : kExitStartFailure;
+        if (ending.exitCode == 0) ending = {EndingKind::ProgramError, ending.resultCode, kExitStartFailure, error};
     }
-    return exitCode;
+    reporter.end(ending);
+    return ending.exitCode;
 }
 
 } // namespace qv

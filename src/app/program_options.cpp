@@ -21,6 +21,14 @@ const ProgramOptionSpec kOptions[] = {
     {"--virtual-time", "",
      "with --simulate only: run on a virtual clock, so waits cost no real time (tests)",
      [](ProgramOptions& o, const std::string&) { o.virtualTime = true; }},
+    {"--progress", "",
+     "show the run's progress on standard error: one line rewritten in place on a terminal, otherwise lines "
+     "\"progress: <step> <n>%\" (steps search, flash-mode, erase, write, read, compare, finish, parameters)",
+     [](ProgramOptions& o, const std::string&) { o.progress = true; }},
+    {"--result-json", "FILE",
+     "at the end of the run, whatever it was, write its result as a JSON document to FILE (replaced whole; "
+     "see the README for its fields)",
+     [](ProgramOptions& o, const std::string& value) { o.resultJsonPath = value; }},
 };
 
 const ProgramOptionSpec* findOption(std::string_view name) {

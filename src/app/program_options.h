@@ -17,6 +17,8 @@ struct ProgramOptions {
     bool version = false;
     std::optional<std::string> simulateFolder;  // --simulate=DIR
     bool virtualTime = false;                   // --virtual-time
+    bool progress = false;                      // --progress
+    std::optional<std::string> resultJsonPath;  // --result-json=FILE
 };
 
 struct ProgramOptionSpec {

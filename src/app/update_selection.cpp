@@ -36,9 +36,10 @@ std::string loadedImageVersionText(const Session& session) {
 // Loads a candidate into ImageBuffer; a file that cannot be read leaves it
 // empty, which carries no version text.
 void loadCandidate(Session& session, const std::string& entry) {
-    if (!loadImageFile(candidatePath(session, entry), session.ImageBuffer)) {
-        session.window.memo2.append("Cannot read " + entry);
-    }
+    const std::string path = candidatePath(session, entry);
+    const bool loaded = loadImageFile(path, session.ImageBuffer);
+    session.record.imagePath = loaded ? path : std::string();
+    if (!loaded) session.window.memo2.append("Cannot read " + entry);
 }
 
 bool startsWith(const std::string& text, const std::string& prefix) {

@@ -19,10 +19,11 @@ namespace qv {
 
 class MainHost : public ProgramHost {
 public:
-    MainHost(std::string argv0, std::optional<std::string> simulationFolder);
+    MainHost(std::string argv0, std::optional<std::string> simulationFolder, ConsoleReporting reporting = {});
 
     bool open(EventLoop& loop, Ports& ports, std::string& error) override;
     bool close(std::string& error) override;
+    ConsoleReporting reporting() const override { return reporting_; }
 
 private:
     std::string argv0_;
@@ -30,6 +31,7 @@ private:
     PlatformPorts platform_;
     std::unique_ptr<sim::SimulatedHub> hub_;
     std::unique_ptr<SystemStore> simulatedStore_;
+    ConsoleReporting reporting_;
 };
 
 // DIR with a trailing separator.
