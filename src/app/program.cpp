@@ -29,10 +29,10 @@ RunEnding runSession(EventLoop& loop, Ports ports, const CommandLine& commandLin
                      const std::function<void(Session&)>& attachView, RunReporter& reporter) {
     ports.loop = &loop;
     Session session(ports, commandLine);
-    reporter.attach(session);
     session.silent = commandLine.hasFlag("/S");
     session.window.visible = !session.silent && static_cast<bool>(attachView);
     CreateMainWindow(session);
+    reporter.attach(session);
     if (attachView) attachView(session);
     while (!session.window.closed) {
         if (!session.window.visible && !runPending(session)) {

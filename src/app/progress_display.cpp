@@ -45,6 +45,9 @@ void ProgressDisplay::update(ProgressPhase phase, int percent) {
         if (!progressPhaseMovesBar(phase_)) return;
         const int figure = clampPercent(percent);
         if (figure == percent_) return;
+        // The bar starting over (the parameter update writes, then reads
+        // back) starts the count of steps over too.
+        if (figure < percent_) lastPrinted_ = -kPlainStep;
         percent_ = figure;
         if (!terminal_ && (figure == 100 || figure / kPlainStep > lastPrinted_ / kPlainStep)) {
             plainLine(phase_, figure);

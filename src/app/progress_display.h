@@ -3,7 +3,8 @@
 // same figures as ProgressBar1 and the step they belong to.
 //
 // Plain form, for logs and pipes: "progress: <step> <n>%" when a step
-// begins (0 %), at every 5 % step of the bar, and at 100 %. Steps without a
+// begins (0 %), at every 5 % step of the bar, and at 100 %; a bar that
+// starts over within its step is counted again from there. Steps without a
 // bar of their own (search, flash-mode, erase, compare, finish) say 100 %
 // when the next step begins, or when the run ends well.
 //
