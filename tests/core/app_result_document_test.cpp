@@ -226,6 +226,19 @@ TEST(ResultDocument, ASuccessfulUpdateNamesTheDeviceTheImageTheVersionsAndTheExc
     EXPECT_GT(sets, 100u);
 }
 
+// The version rule reads the device's version before it decides.
+TEST(ResultDocument, UpToDateNamesTheVersionTheDeviceRuns) {
+    Bench bench;
+    bench.station.hub.addDevice();
+    bench.ini("[CHECKVERSION]\r\nPROJECTNAME1=OEM V\r\n");
+    bench.image("OEM V1.00");
+    const json document = bench.run({"/S"});
+    EXPECT_EQ(document["outcome"], "up-to-date");
+    EXPECT_EQ(document["oldOemVersion"], "OEM V1.00");
+    EXPECT_EQ(document["newOemVersion"], "OEM V1.00");
+    EXPECT_TRUE(document["oldVersion"].is_null());
+}
+
 TEST(ResultDocument, FailedAttemptsAreCountedOnceEach) {
     Bench bench;
     bench.station.hub.addDevice().faults().failNextExchanges = 3;
