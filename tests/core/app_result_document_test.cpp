@@ -396,3 +396,51 @@ TEST(WallClock, LocalTimeCarriesItsOffsetFromUtc) {
 
 } // namespace
 } // namespace qv
+
+namespace qv {
+namespace {
+
+// The README's example is a document the schema accepts.
+TEST(ResultDocument, TheReadmesExampleHoldsToTheSchema) {
+    const std::string readme = readBytes(std::string(QV_SOURCE_DIR) + "/README.md");
+    const auto section = readme.find("## Progress and the result document");
+    ASSERT_NE(section, std::string::npos);
+    const auto start = readme.find("```json\n", section);
+    ASSERT_NE(start, std::string::npos);
+    const auto end = readme.find("```\n", start + 8);
+    const json example = json::parse(readme.substr(start + 8, end - start - 8));
+    EXPECT_EQ(testing::schemaProblems(testing::loadResultSchema(), example), std::vector<std::string>{});
+}
+
+} // namespace
+} // namespace qv
+
+namespace qv {
+namespace {
+
+// The check finds what the schema refuses: a wrong word, a missing field,
+// a field too many, a wrong type inside the device.
+TEST(ResultDocument, TheSchemaCheckFindsWhatTheSchemaRefuses) {
+    const json schema = testing::loadResultSchema();
+    ResultFacts facts;
+    facts.outcome = "success";
+    facts.started = facts.finished = kStarted;
+    const json good = resultDocument(facts);
+    ASSERT_EQ(testing::schemaProblems(schema, good), std::vector<std::string>{});
+    const std::vector<std::function<void(json&)>> breaks = {
+        [](json& d) { d["outcome"] = "fine"; },
+        [](json& d) { d.erase("exchanges"); },
+        [](json& d) { d["extra"] = 1; },
+        [](json& d) { d["device"] = {{"family", "FF5C"}, {"vendorId", 7}, {"productId", nullptr},
+                                     {"revision", nullptr}, {"chipClass", nullptr}}; },
+        [](json& d) { d["started"] = "2026-12-10 11:00"; },
+    };
+    for (const auto& spoil : breaks) {
+        json bad = good;
+        spoil(bad);
+        EXPECT_FALSE(testing::schemaProblems(schema, bad).empty()) << bad.dump();
+    }
+}
+
+} // namespace
+} // namespace qv
