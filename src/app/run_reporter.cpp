@@ -121,8 +121,9 @@ void RunReporter::attach(Session& session) {
 void RunReporter::detach(Session& session) {
     session.window.progressChanged = nullptr;
     const RunRecord& record = session.record;
+    // The lines as the result log holds them (without the CR LF it adds),
+    // or the pane as it is when no result log was due.
     facts_.messages = record.resultLogLines.value_or(session.window.memo1.lines());
-    // The lines as the result log holds them, without the CR LF it adds.
     facts_.device = deviceFacts(session);
     facts_.image = imageFacts(session);
     facts_.oldVersion = record.oldVersion;

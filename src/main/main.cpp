@@ -2,7 +2,10 @@
 //
 // The program's own options ("--...", see --help) are read first: --help
 // and --version answer at once, and a usage error ends the program with
-// code 2, all without a window, a device, TAVO.ini or a log.
+// code 2, all without a window, a device, TAVO.ini or a log. --progress
+// and --result-json=FILE go to the run's host (MainHost) as its console
+// reporting; whether standard error is a terminal is asked here, of the
+// system.
 //
 // Under "/S" the program runs without a window and without a window system
 // at all. Without "/S" it shows its window: on Windows drawn with the

@@ -290,7 +290,7 @@ TEST_F(ProgramRun, ProgressLinesOnStandardErrorAndOnlyTheDebuggingLineOnStandard
 TEST_F(ProgramRun, ProgressOnATerminalIsOneLineEndingWithTheOutcome) {
     if (std::system("script --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
     file("fw.bin", image("OEM V2.00"));
-    const std::string command = "cd '" + app().string() + "' && script -qec \"./QuorvexUpdate /S --simulate='" +
+    const std::string command = "cd '" + app().string() + "' && timeout 60 script -qec \"./QuorvexUpdate /S --simulate='" +
                                 sim().string() + "' --virtual-time --progress 2>&1 >/dev/null\" /dev/null >tty.txt";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const std::string tty = readText(app() / "tty.txt");
