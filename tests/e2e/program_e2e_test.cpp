@@ -408,4 +408,31 @@ TEST_F(ProgramRun, AResultDocumentThatCannotBeWrittenLeavesTheUpdateAndItsExitCo
         << errors;
 }
 
+// A window program with no display to show its window on ends at once; it
+// leaves its document all the same.
+TEST_F(ProgramRun, NoDisplayForTheWindowLeavesAStartFailureDocument) {
+    const std::string version = "cd '" + app().string() + "' && ./QuorvexUpdate --version >version.txt";
+    ASSERT_EQ(std::system(version.c_str()), 0);
+    if (readText(app() / "version.txt").find("window: yes (Qt") == std::string::npos) {
+        GTEST_SKIP() << "no Qt window in this build";
+    }
+    // Should the display exist after all, the run still ends by itself.
+    ini("[CLOSEAPP]\r\nFAIL=1\r\n");
+    device("[DEVICE]\nMODE=absent\n");
+    file("fw.bin", image("OEM V2.00"));
+    const std::string command = "cd '" + app().string() +
+                                "' && env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:9876 timeout 60 "
+                                "./QuorvexUpdate --simulate='" + sim().string() +
+                                "' --result-json=result.json >stdout.txt 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 2) << readText(app() / "stderr.txt");
+    const auto document = nlohmann::json::parse(readText(app() / "result.json"));
+    EXPECT_EQ(document["outcome"], "start-failure");
+    EXPECT_EQ(document["exitCode"], 2);
+    ASSERT_EQ(document["messages"].size(), 1u);
+    EXPECT_EQ(document["messages"][0].get<std::string>().rfind("no display to show the window on", 0), 0u);
+    EXPECT_EQ(qv::testing::schemaProblems(qv::testing::loadResultSchema(), document), std::vector<std::string>{});
+}
+
 } // namespace
