@@ -107,6 +107,12 @@ const std::vector<Ending>& endings() {
              b.image("OEM V2.00");
          },
          3, 3, "lost-device", true, true},
+        {"no device at start-up",
+         [](Bench& b) {
+             b.ini("[CHECKVERSION]\r\nPROJECTNAME1=OEM V\r\n");
+             b.image("OEM V2.00");
+         },
+         32, 32, "no-device", false, false},
         {"no update file", [](Bench& b) { b.station.hub.addDevice(); }, 34, 34, "no-file", false, false},
         {"two update files",
          [](Bench& b) {

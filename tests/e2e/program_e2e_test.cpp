@@ -358,6 +358,8 @@ TEST_F(ProgramRun, EveryEndingWritesItsResultDocument) {
              file("fw.bin", image("OEM Vnext"));
          },
          "", 38, "bad-version"},
+        {"update file that cannot be read", [&] { fs::create_symlink("/nonexistent/fw.bin", app() / "fw.bin"); },
+         "", 39, "unreadable-file"},
         {"simulated device that cannot be loaded", [&] { device("[DEVICE]\nFAMILY=nonsense\n"); }, "", 2,
          "start-failure"},
     };
