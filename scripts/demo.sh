@@ -7,8 +7,10 @@
 # run programs "OEM V2.00", the second finds the device up to date.
 #
 # Without a display the program runs silently ("/S") and the script prints
-# each run's result log and exit code; with a display (and the window
-# built) it shows the window. The device keeps its state between runs in
+# each run's result log, its result document (--result-json) and its exit
+# code; with a display (and the window built) it shows the window. Both
+# runs show their progress on standard error (--progress): one line
+# rewritten in place on a terminal, "progress: <step> <n>%" lines otherwise. The device keeps its state between runs in
 # build/demo/device (device.ini, flash.bin, eflash.bin, FWVer). The runs use
 # the device's real timing (mode switches, waits): about 15 s for an update.
 # Extra arguments go to both runs (for example /VF or /ERASE).
@@ -37,15 +39,22 @@ run() {
   shift
   echo
   echo "== $title"
-  rm -f "$demo"/station/VORTAVOlog*.txt
+  rm -f "$demo"/station/VORTAVOlog*.txt "$demo/station/result.json"
   local code=0
-  # Standard output carries only the program's debugging lines.
-  (cd "$demo/station" && ./QuorvexUpdate "${silent[@]}" --simulate=../device "$@" >stdout.txt) || code=$?
+  # Standard output carries only the program's debugging lines; the
+  # progress goes to standard error.
+  (cd "$demo/station" &&
+    ./QuorvexUpdate "${silent[@]}" --simulate=../device --progress --result-json=result.json "$@" >stdout.txt) ||
+    code=$?
   for log in "$demo"/station/VORTAVOlog*.txt; do
     [ -f "$log" ] || continue
     echo "result log $(basename "$log"):"
     tr -d '\r' <"$log" | sed 's/^/  | /'
   done
+  if [ -f "$demo/station/result.json" ]; then
+    echo "result document result.json:"
+    sed 's/^/  | /' "$demo/station/result.json"
+  fi
   echo "exit code: $code"
   if [ -f "$demo/device/FWVer" ]; then
     echo "FWVer: $(cat "$demo/device/FWVer")"

@@ -25,14 +25,15 @@ void releaseDeviceAtExit(Session& session) {
     if (session.link.FoundDeviceCount() != 0) OpenDeviceInMode(session, 0);
 }
 
-int runSession(EventLoop& loop, ProgramHost& host, Ports ports, const CommandLine& commandLine,
-               const std::function<void(Session&)>& attachView) {
+RunEnding runSession(EventLoop& loop, ProgramHost& host, Ports ports, const CommandLine& commandLine,
+                     const std::function<void(Session&)>& attachView, RunReporter& reporter) {
     ports.loop = &loop;
     Session session(ports, commandLine);
     host.sessionStarted(session);
     session.silent = commandLine.hasFlag("/S");
     session.window.visible = !session.silent && static_cast<bool>(attachView);
     CreateMainWindow(session);
+    reporter.attach(session);
     if (attachView) attachView(session);
     while (!session.window.closed) {
         if (!session.window.visible && !runPending(session)) {
@@ -44,25 +45,29 @@ int runSession(EventLoop& loop, ProgramHost& host, Ports ports, const CommandLin
     releaseDeviceAtExit(session);
     const int exitCode = ExitCode(session);
     host.sessionEnded(session, exitCode);
-    return exitCode;
+    reporter.detach(session);
+    return {EndingKind::Outcome, session.ResultCode, exitCode, {}};
 }
 
 } // namespace
 
 int runProgram(EventLoop& loop, ProgramHost& host, const CommandLine& commandLine,
                const std::function<void(Session&)>& attachView) {
+    RunReporter reporter(host.reporting(), loop);
     Ports ports;
     std::string error;
     if (!host.open(loop, ports, error)) {
         std::cerr << "QuorvexUpdate: " << error << "\n";
+        reporter.end({EndingKind::StartFailure, 0, kExitStartFailure, error});
         return kExitStartFailure;
     }
-    const int exitCode = runSession(loop, host, ports, commandLine, attachView);
+    RunEnding ending = runSession(loop, host, ports, commandLine, attachView, reporter);
     if (!host.close(error)) {
         std::cerr << "QuorvexUpdate: " << error << "\n";
-        return exitCode != 0 ? exitCode : kExitStartFailure;
+        if (ending.exitCode == 0) ending = {EndingKind::ProgramError, ending.resultCode, kExitStartFailure, error};
     }
-    return exitCode;
+    reporter.end(ending);
+    return ending.exitCode;
 }
 
 } // namespace qv

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/exit_codes.h"
+#include "app/run_reporter.h"
 #include "session/command_line.h"
 #include "session/session.h"
 
@@ -31,6 +32,9 @@ public:
     // session has ended with this exit code; before close().
     virtual void sessionStarted(Session&) {}
     virtual void sessionEnded(const Session&, int /*exitCode*/) {}
+    // What the run tells the console and the scripts around it (--progress,
+    // --result-json); nothing by default.
+    virtual ConsoleReporting reporting() const { return {}; }
 };
 
 
@@ -40,7 +44,8 @@ public:
 // it stays hidden all the same. A hidden window
 // has no operator: the loop then also ends when no run is left to tick
 // (Timer1, Timer3 and Timer4 all stopped) instead of waiting for a close
-// that nobody could give.
+// that nobody could give. Every ending, a start that fails included, goes
+// through the host's reporting (RunReporter::end).
 int runProgram(EventLoop& loop, ProgramHost& host, const CommandLine& commandLine,
                const std::function<void(Session&)>& attachView = {});
 

@@ -32,6 +32,14 @@ const ProgramOptionSpec kOptions[] = {
      [](ProgramOptions& o, const std::string& value) { o.replayFile = value; }},
     {"--real-time", "", "with --replay only: wait in real time, as the recorded run did",
      [](ProgramOptions& o, const std::string&) { o.realTime = true; }},
+    {"--progress", "",
+     "show the run's progress on standard error: one line rewritten in place on a terminal, otherwise lines "
+     "\"progress: <step> <n>%\" (steps search, flash-mode, erase, write, read, compare, finish, parameters)",
+     [](ProgramOptions& o, const std::string&) { o.progress = true; }},
+    {"--result-json", "FILE",
+     "at the end of the run, whatever it was, write its result as a JSON document to FILE (replaced whole; "
+     "see the README for its fields)",
+     [](ProgramOptions& o, const std::string& value) { o.resultJsonPath = value; }},
 };
 
 const ProgramOptionSpec* findOption(std::string_view name) {

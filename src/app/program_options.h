@@ -20,6 +20,8 @@ struct ProgramOptions {
     std::optional<std::string> recordFile;      // --record=FILE
     std::optional<std::string> replayFile;      // --replay=FILE
     bool realTime = false;                      // --real-time
+    bool progress = false;                      // --progress
+    std::optional<std::string> resultJsonPath;  // --result-json=FILE
 };
 
 struct ProgramOptionSpec {

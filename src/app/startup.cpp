@@ -103,10 +103,12 @@ void awaitOperator(Session& session) {
 // Verdict Selected: load the file and decide what runs next.
 void loadAndRoute(Session& session) {
     const std::string path = candidatePath(session, session.UpdateCandidates.front());
+    session.record.imagePath.clear();
     if (!loadImageFile(path, session.ImageBuffer)) {
         ReportStartupError(session, {"Can not read update file.", path}, result_code::kUnreadableUpdateFile);
         return;
     }
+    session.record.imagePath = path;
     session.window.edit1.caption = session.openDialogFileName;
     if (session.ImageBuffer.size() == kParameterFileSize && !session.FF6DPresent) {
         session.setTimer(session.Timer3, true);
@@ -147,6 +149,7 @@ void ReportConfigurationError(Session& session, const OptionsReadResult& result)
 void Timer4Timer(Session& session) {
     session.DeviceModeState = -1;
     session.ResultCode = 0;
+    session.record.outcomeRecorded = false;
     session.ports.loop->sleep(kOpeningPauseMs);
     const OptionsReadResult read = readStartupOptions(session.options, *session.ports.profile,
                                                       configFilePath(session.executableFolder()), session.commandLine);

@@ -48,6 +48,7 @@ bool flashModeFound(const Session& session) {
 }
 
 void stateStart(Session& session) {
+    session.window.beginProgressPhase(ProgressPhase::Search);
     routinePane(session);
     restartPane(session, kFindingDevice);
     ReopenNormalMode(session);
@@ -88,6 +89,7 @@ void stateEnterFlashMode(Session& session) {
     hideErrorPanel(session);
     restartPane(session, kFindingDevice);
     session.RunTicks = 0;
+    session.window.beginProgressPhase(ProgressPhase::FlashMode);
     Button2Click(session);
     session.RunState = 3;
 }
@@ -205,6 +207,7 @@ void Timer3Timer(Session& session) {
     session.window.memo1.append("State:" + std::to_string(session.RunState));
     switch (session.RunState) {
     case 0:
+        session.window.beginProgressPhase(ProgressPhase::Search);
         restartPane(session, kFindingDevice);
         OpenDeviceInMode(session, 1);
         session.RunState = 1;

@@ -36,9 +36,10 @@ std::string loadedImageVersionText(const Session& session) {
 // Loads a candidate into ImageBuffer; a file that cannot be read leaves it
 // empty, which carries no version text.
 void loadCandidate(Session& session, const std::string& entry) {
-    if (!loadImageFile(candidatePath(session, entry), session.ImageBuffer)) {
-        session.window.memo2.append("Cannot read " + entry);
-    }
+    const std::string path = candidatePath(session, entry);
+    const bool loaded = loadImageFile(path, session.ImageBuffer);
+    session.record.imagePath = loaded ? path : std::string();
+    if (!loaded) session.window.memo2.append("Cannot read " + entry);
 }
 
 bool startsWith(const std::string& text, const std::string& prefix) {
@@ -67,6 +68,7 @@ std::optional<VersionNumber> versionNumberOf(const std::string& text, const std:
 }
 
 SelectionVerdict versionRule(Session& session, std::string& problem) {
+    session.window.beginProgressPhase(ProgressPhase::Search);
     ReopenNormalMode(session);
     if (session.DeviceModeState != 1) return SelectionVerdict::NoFile;
     session.RunState = 2;
@@ -122,6 +124,7 @@ SelectionVerdict boardRevisionRule(Session& session) {
 
 SelectionVerdict sameVersionRule(Session& session) {
     const std::size_t count = session.UpdateCandidates.size();
+    session.window.beginProgressPhase(ProgressPhase::Search);
     ReopenNormalMode(session);
     if (session.DeviceModeState != 1) return verdictFromCount(count);
     session.RunState = 2;
@@ -171,7 +174,9 @@ std::string ReadDeviceVersionText(Session& session) {
     std::array<std::uint8_t, 256> buffer{};
     if (!session.link.ReadMemory(kVersionTextAddress, kVersionTextLength, buffer)) return {};
     const auto end = std::find(buffer.begin(), buffer.end(), std::uint8_t{0});
-    return std::string(buffer.begin(), end);
+    std::string text(buffer.begin(), end);
+    session.record.oldOemVersion = text;  // the OEM version field the device runs
+    return text;
 }
 
 SelectionVerdict SelectUpdateFile(Session& session) {

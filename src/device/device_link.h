@@ -34,6 +34,21 @@ inline constexpr std::uint16_t kPageFF7A = 0xFF7A;
 inline constexpr std::uint16_t kPageFF6D = 0xFF6D;
 inline constexpr std::uint16_t kPageFF4E = 0xFF4E;
 
+// Feature-report exchanges since the link was made: every FeatureTransaction
+// counts once as a Set or a Get, and every failed try among them counts as a
+// failed attempt.
+struct ExchangeCounts {
+    std::uint64_t sets = 0;
+    std::uint64_t gets = 0;
+    std::uint64_t failedAttempts = 0;
+};
+
+// The collection a search put into slot 0, as it described itself.
+struct FoundDevice {
+    HidCollectionCaps collection;
+    std::optional<HidAttributes> attributes;
+};
+
 // Answer of the parameter-area query.
 struct ParameterArea {
     std::uint32_t storedCopyAddress = 0;  // eFlash copy
@@ -62,12 +77,16 @@ public:
     HidHandle handleAt(unsigned slot) const;
     std::uint8_t FoundDeviceCount() const { return foundDeviceCount_; }
     void setFoundDeviceCount(std::uint8_t count) { foundDeviceCount_ = count; }
+    // The device of the last search that found one; kept when later searches
+    // find nothing, so that an ending can still say which device it was.
+    const std::optional<FoundDevice>& lastFoundDevice() const { return lastFoundDevice_; }
 
     // --- Transport ---------------------------------------------------------
     // One exchange: payload bytes are report bytes 1..length. Up to ten
     // attempts; true when one succeeded.
     bool FeatureTransaction(HidHandle handle, bool isSet, std::uint8_t reportId, std::span<std::uint8_t> payload,
                             std::uint8_t length);
+    const ExchangeCounts& exchangeCounts() const { return exchangeCounts_; }
     // Waits while processing pending window events; returns as soon as more
     // than `milliseconds` have passed.
     void WaitWithMessages(std::uint32_t milliseconds);
@@ -97,6 +116,8 @@ public:
     ParameterArea QueryParameterArea(std::uint8_t subCommand);
     // route 1: through the normal-mode device, 2: through the loader; 0..3.
     int ReadChipClass(int route);
+    // The class of the last chip-id read that got an answer.
+    std::optional<int> lastChipClass() const { return lastChipClass_; }
 
 private:
     // One request of the layout table: Set on the row's slot with the row's
@@ -121,6 +142,10 @@ private:
     std::array<HidHandle, kHandleSlots> deviceHandleTable_{};
     std::uint8_t foundDeviceCount_ = 0;
     std::array<std::uint8_t, kPageSize> pageBufferMirror_{};
+    ExchangeCounts exchangeCounts_;
+    std::optional<FoundDevice> lastMatch_;  // what the last MatchHidCollection accepted
+    std::optional<FoundDevice> lastFoundDevice_;
+    std::optional<int> lastChipClass_;
 };
 
 } // namespace qv

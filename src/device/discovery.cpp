@@ -48,12 +48,14 @@ bool DeviceLink::MatchHidCollection(HidHandle handle, std::uint16_t usagePage, s
         diagnostic(hex4(attributes->vendorId) + "  " + hex4(attributes->productId) + "  " +
                    hex4(attributes->versionNumber));
     }
+    lastMatch_ = FoundDevice{*caps, attributes};
     const std::int32_t targetProductId = settings().mainTargetProductId;
     if (targetProductId == 0 || !isMainDevicePair(usagePage, usage)) return true;
     if (attributes && attributes->productId == targetProductId) {
         diagnostic("Found the device with MainTargetPID");
         return true;
     }
+    lastMatch_.reset();
     return false;
 }
 
@@ -102,6 +104,7 @@ void DeviceLink::OpenMatchingDevices(std::uint16_t usagePage, std::uint16_t usag
         slot = bus_.open(*path);
         if (slot == kNoHandle) continue;
         if (MatchHidCollection(slot, usagePage, usage)) {
+            if (found == 0) lastFoundDevice_ = lastMatch_;
             ++found;
         } else {
             bus_.close(slot);

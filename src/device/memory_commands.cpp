@@ -107,10 +107,14 @@ int DeviceLink::ReadChipClass(int route) {
     if (route == 1) read = ReadMemory(kChipIdAddress, static_cast<std::uint8_t>(id.size()), id);
     if (route == 2) read = ReadBootMemory(kChipIdAddress, id);
     if (!read) return 0;
+    lastChipClass_ = 0;
     for (const auto& row : kChipClasses) {
-        if (id[0] == row.b0 && (id[1] & 0xF0) == row.b1HighNibble && id[2] >= row.minB2) return row.chipClass;
+        if (id[0] == row.b0 && (id[1] & 0xF0) == row.b1HighNibble && id[2] >= row.minB2) {
+            lastChipClass_ = row.chipClass;
+            break;
+        }
     }
-    return 0;
+    return *lastChipClass_;
 }
 
 } // namespace qv

@@ -44,6 +44,7 @@ bool DeviceLink::FeatureTransaction(HidHandle handle, bool isSet, std::uint8_t r
         loop_.sleep(static_cast<std::uint32_t>(delay));
     }
     const auto payloadBytes = payload.first(length);
+    ++(isSet ? exchangeCounts_.sets : exchangeCounts_.gets);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         FeatureReport report{};
         report[0] = reportId;
@@ -65,6 +66,7 @@ bool DeviceLink::FeatureTransaction(HidHandle handle, bool isSet, std::uint8_t r
             std::copy_n(report.begin() + 1, length, payloadBytes.begin());
         }
         if (ok) return true;
+        ++exchangeCounts_.failedAttempts;
     }
     return false;
 }

@@ -2,7 +2,10 @@
 //
 // The program's own options ("--...", see --help) are read first: --help
 // and --version answer at once, and a usage error ends the program with
-// code 2, all without a window, a device, TAVO.ini or a log.
+// code 2, all without a window, a device, TAVO.ini or a log. --progress
+// and --result-json=FILE go to the run's host (MainHost) as its console
+// reporting; whether standard error is a terminal is asked here, of the
+// system.
 //
 // Under "/S" the program runs without a window and without a window system
 // at all. Without "/S" it shows its window: on Windows drawn with the
@@ -13,7 +16,14 @@
 // window stays hidden, the options decide as usual whether an outcome
 // closes it (only "/S" forces that), and the program ends once no run is
 // left to tick, with the exit code of the last outcome.
+#include <cstdio>
 #include <iostream>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "app/program.h"
 #include "app/program_options.h"
@@ -47,6 +57,32 @@ qv::BuildDescription thisBuild() {
     return build;
 }
 
+bool standardErrorIsTerminal() {
+#if defined(_WIN32)
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) == 1;
+#endif
+}
+
+qv::ConsoleReporting consoleReporting(const qv::ProgramOptions& options) {
+    qv::ConsoleReporting reporting;
+    if (options.progress) {
+        reporting.progress = &std::cerr;
+        reporting.progressOnTerminal = standardErrorIsTerminal();
+    }
+    reporting.resultJsonPath = options.resultJsonPath;
+    reporting.errors = &std::cerr;
+    return reporting;
+}
+
+// An ending before any run started still leaves its result document.
+[[maybe_unused]] void endWithoutRun(const qv::ProgramHost& host, const qv::RunEnding& ending) {
+    qv::VirtualEventLoop noRun;  // nothing runs: the document's duration is 0
+    qv::RunReporter reporter(host.reporting(), noRun);
+    reporter.end(ending);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -66,7 +102,7 @@ int main(int argc, char** argv) {
         return qv::kExitStartFailure;
     }
 
-    qv::MainHost host(argc > 0 ? argv[0] : "", options.simulateFolder);
+    qv::MainHost host(argc > 0 ? argv[0] : "", options.simulateFolder, consoleReporting(options));
     if (options.recordFile || options.replayFile) {
         host.setCapture({.recordFile = options.recordFile,
                          .replayFile = options.replayFile,
@@ -85,8 +121,10 @@ int main(int argc, char** argv) {
 #elif defined(QV_WINDOW_PROGRAM)
     if (!commandLine.hasFlag("/S")) {
         if (!qv::qt::displayAvailable()) {
-            std::cerr << "QuorvexUpdate: no display to show the window on; "
-                         "start it with /S to update without a window\n";
+            const std::string reason =
+                "no display to show the window on; start it with /S to update without a window";
+            std::cerr << "QuorvexUpdate: " << reason << "\n";
+            endWithoutRun(host, {qv::EndingKind::StartFailure, 0, qv::kExitStartFailure, reason});
             return qv::kExitStartFailure;
         }
         return qv::qt::runWindowProgram(argc, argv, host, commandLine);

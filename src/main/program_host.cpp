@@ -26,8 +26,8 @@ private:
 
 } // namespace
 
-MainHost::MainHost(std::string argv0, std::optional<std::string> simulationFolder)
-    : argv0_(std::move(argv0)), simulationFolder_(std::move(simulationFolder)) {}
+MainHost::MainHost(std::string argv0, std::optional<std::string> simulationFolder, ConsoleReporting reporting)
+    : argv0_(std::move(argv0)), simulationFolder_(std::move(simulationFolder)), reporting_(std::move(reporting)) {}
 
 std::string asFolder(std::string path) {
     if (path.empty()) return "./";

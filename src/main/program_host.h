@@ -20,7 +20,7 @@ namespace qv {
 
 class MainHost : public ProgramHost {
 public:
-    MainHost(std::string argv0, std::optional<std::string> simulationFolder);
+    MainHost(std::string argv0, std::optional<std::string> simulationFolder, ConsoleReporting reporting = {});
 
     bool open(EventLoop& loop, Ports& ports, std::string& error) override;
     bool close(std::string& error) override;
@@ -29,6 +29,7 @@ public:
 
     // --record / --replay around the device ports.
     void setCapture(CaptureOptions options) { capture_ = std::make_unique<DeviceCapture>(std::move(options)); }
+    ConsoleReporting reporting() const override { return reporting_; }
 
 private:
     bool openPorts(EventLoop& loop, Ports& ports, std::string& error);
@@ -39,6 +40,7 @@ private:
     std::unique_ptr<sim::SimulatedHub> hub_;
     std::unique_ptr<SystemStore> simulatedStore_;
     std::unique_ptr<DeviceCapture> capture_;
+    ConsoleReporting reporting_;
 };
 
 // DIR with a trailing separator.

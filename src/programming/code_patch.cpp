@@ -49,17 +49,21 @@ void ProgramCodePatch(Session& session) {
 
     auto& memo1 = session.window.memo1;
     AnnounceCodeFlow(session, address, std::uint32_t{address} + length);
+    session.window.beginProgressPhase(ProgressPhase::Erase);
     memo1.append("erase~1K");
     session.link.EraseFlash(address, 1);
+    session.window.beginProgressPhase(ProgressPhase::Write);
     memo1.append("write~1K");
     const auto programmed = patch.first(length);
     session.link.WriteFlash(address, length, programmed);
+    session.window.beginProgressPhase(ProgressPhase::Read);
     memo1.append("read~1K");
     std::array<std::uint8_t, kPageSize> readBack{};
     // Bytes that are never read back must not pass for the patch's own.
     std::transform(programmed.begin(), programmed.end(), readBack.begin(),
                    [](std::uint8_t byte) { return static_cast<std::uint8_t>(~byte); });
     session.link.ReadFlash(address, length, std::span(readBack).first(length));
+    session.window.beginProgressPhase(ProgressPhase::Compare);
     const bool equal = std::equal(programmed.begin(), programmed.end(), readBack.begin());
     memo1.append(equal ? "Compare OK." : "Compare Fail.");
     if (equal) {
@@ -74,6 +78,7 @@ void ProgramCodePatch(Session& session) {
 }
 
 void FinishProgramming(Session& session) {
+    session.window.beginProgressPhase(ProgressPhase::Finish);
     session.link.ExitFlashMode();
     const bool rescan = session.options.REMOVERESCAN != 0;
     if (rescan) {

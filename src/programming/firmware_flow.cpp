@@ -239,10 +239,12 @@ bool programOnce(Session& session, const Layout& layout, WorkBuffer& work) {
     const auto device = work.device().subspan(layout.base);
     if (mode != CommandLineMode::VerifyOnly) {
         if (session.options.NEEDERASE != 0) {
+            session.window.beginProgressPhase(ProgressPhase::Erase);
             appendBoth(session, "erase");
             link.EraseFlash(layout.base, layout.pages);
         }
         if (mode != CommandLineMode::EraseOnly) {
+            session.window.beginProgressPhase(ProgressPhase::Write);
             appendBoth(session, "write");
             link.WriteFlash(layout.base, length, image);
         }
@@ -250,6 +252,7 @@ bool programOnce(Session& session, const Layout& layout, WorkBuffer& work) {
     if (mode == CommandLineMode::EraseOnly) {
         return true;
     }
+    session.window.beginProgressPhase(ProgressPhase::Read);
     appendBoth(session, "read");
     // Whatever the read does not reach must differ from the image.
     std::transform(image.begin(), image.end(), device.begin(),
@@ -258,12 +261,14 @@ bool programOnce(Session& session, const Layout& layout, WorkBuffer& work) {
     if (mode == CommandLineMode::VerifyOnly) {
         dumpReadBack(session, work.device());
     }
+    session.window.beginProgressPhase(ProgressPhase::Compare);
     if (std::equal(image.begin(), image.end(), device.begin())) {
         appendBoth(session, "Compare OK.");
         return true;
     }
     appendBoth(session, "Compare Fail.");
     if (mode != CommandLineMode::VerifyOnly) {
+        session.window.beginProgressPhase(ProgressPhase::Erase);
         appendBoth(session, "Compare Fail. => erase flash");
         link.EraseFlash(layout.base, layout.pages);
     }
@@ -288,6 +293,11 @@ void ProgramFirmwareImage(Session& session) {
     {
         WorkBuffer work(session.ImageBuffer, layout->length);
         versions = collectVersions(session, chipClass, work);
+        RunRecord& record = session.record;
+        record.oldVersion = versions.oldVersion;
+        record.oldOemVersion = versions.oldOem;
+        record.newVersion = versions.newVersion;
+        record.newOemVersion = versions.newOem;
         showVersions(session, work, versions);
         if (!session.FF6DPresent && !session.AltFlashDevice && !session.FF4EPresent &&
             !checkAgainstPreloadCode(session, work, versions)) {

@@ -70,6 +70,7 @@ void Button1Click(Session& session) {
         window.memo1.append("Cannot read " + *chosen);
         return;
     }
+    session.record.imagePath = *chosen;
 
     const std::uint64_t length = image.size();
     const bool connected = session.link.FoundDeviceCount() != 0;

@@ -34,7 +34,7 @@ std::uint16_t fileWord(const std::vector<std::uint8_t>& file, std::size_t offset
 }
 
 void showProgress(Session& session, std::size_t done, std::size_t total) {
-    session.window.progress = static_cast<int>(done * 100 / total);
+    session.window.setProgress(static_cast<int>(done * 100 / total));
     session.ports.loop->processEvents(0);
 }
 
@@ -84,6 +84,7 @@ void showOutcome(Session& session, bool equal) {
 } // namespace
 
 void UpdateParameterArea(Session& session) {
+    session.window.beginProgressPhase(ProgressPhase::Parameters);
     const auto& file = session.ImageBuffer;
     auto& memo1 = session.window.memo1;
     const bool directWrite = fileWord(file, 0) == kDirectWriteHeader;

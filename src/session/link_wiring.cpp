@@ -22,7 +22,7 @@ LinkSettings linkSettingsFrom(const Options& options) {
 LinkSinks linkSinksInto(WindowModel& window) {
     return {
         .diagnostic = [&window](const std::string& line) { window.memo2.append(line); },
-        .progress = [&window](int percent) { window.progress = percent; },
+        .progress = [&window](int percent) { window.setProgress(percent); },
     };
 }
 

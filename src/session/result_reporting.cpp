@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 
 #include "platform/system_store.h"
 #include "session/session.h"
@@ -34,21 +35,26 @@ bool writeWholeFile(const std::string& path, const std::string& bytes, std::stri
 }
 
 namespace {
-void savePane(Session& session, const std::string& name, const std::string& text, const char* what) {
+// The path written, or nothing when the file could not be.
+std::optional<std::string> savePane(Session& session, const std::string& name, const std::string& text,
+                                    const char* what) {
     const std::string path = session.executableFolder() + name;
     std::string error;
     if (!writeWholeFile(path, text, error)) {
         session.window.memo2.append(std::string("Cannot write the ") + what + " " + path + ": " + error);
+        return std::nullopt;
     }
+    return path;
 }
 } // namespace
 
 void WriteResultLog(Session& session) {
+    session.record.resultLogLines = session.window.memo1.lines();
     if (session.options.NORESULTLOG != 0) {
         return;
     }
-    savePane(session, resultLogName(session.ports.environment->localTime()), session.window.memo1.textForLog(),
-             "result log");
+    session.record.resultLogPath = savePane(session, resultLogName(session.ports.environment->localTime()),
+                                            session.window.memo1.textForLog(), "result log");
 }
 
 void WriteDiagnosticLog(Session& session) {
@@ -57,6 +63,7 @@ void WriteDiagnosticLog(Session& session) {
 
 void FinishOutcome(Session& session, std::uint8_t code, CloseKey closeKey) {
     session.ResultCode = code;
+    session.record.outcomeRecorded = true;
     const std::int32_t key = closeKey == CloseKey::PASS ? session.options.PASS : session.options.FAIL;
     if (key != 0 && session.closeMainWindow) {
         session.closeMainWindow();

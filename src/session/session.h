@@ -15,6 +15,7 @@
 #include "session/command_line.h"
 #include "session/link_wiring.h"
 #include "session/options.h"
+#include "session/run_record.h"
 #include "session/window_model.h"
 
 namespace qv {
@@ -87,6 +88,7 @@ struct Session {
     int ProjectIndex = 0;  // 1..16, 0 = none
 
     std::uint8_t ResultCode = 0;
+    RunRecord record;
 
     // Closes the main window (runs the close sequence). Installed by the
     // window logic; outcomes call it through FinishOutcome.

@@ -19,6 +19,16 @@ bool TextPane::contains(const std::string& line) const {
     return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
 }
 
+void WindowModel::setProgress(int percent) {
+    progress = percent;
+    if (progressChanged) progressChanged();
+}
+
+void WindowModel::beginProgressPhase(ProgressPhase phase) {
+    progressPhase = phase;
+    if (progressChanged) progressChanged();
+}
+
 namespace {
 Control makeControl(Bounds bounds, bool visible, bool enabled, std::string caption = {}) {
     Control control;

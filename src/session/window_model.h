@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "session/progress_phase.h"
+
 namespace qv {
 
 // Colours in the window system's 0x00BBGGRR form.
@@ -85,6 +87,12 @@ struct WindowModel {
     Panel panel1;            // error panel
     int progress = 0;        // ProgressBar1, 0..100
     Control progressBar1;
+    ProgressPhase progressPhase = ProgressPhase::None;  // the step ProgressBar1 belongs to
+    // Called after every change of ProgressBar1 or of its step (a console
+    // progress display follows the window through it).
+    std::function<void()> progressChanged;
+    void setProgress(int percent);
+    void beginProgressPhase(ProgressPhase phase);
 
     Control image1, image2, image3, image4, image5, image6, image7, image8;
     Control button1, button2, button3, button4, button5, button6;

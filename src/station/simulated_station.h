@@ -51,6 +51,7 @@ public:
         return true;
     }
     bool close(std::string&) override { return true; }
+    ConsoleReporting reporting() const override { return console; }
 
     SimulatedHub hub;
     MemorySystemStore store;
@@ -60,6 +61,7 @@ public:
     ProfileReader profile;
     FolderDirectoryListing directory;
     std::ostringstream standardOutput;
+    ConsoleReporting console;  // what runs on this station tell besides the window
 };
 
 } // namespace qv::sim

@@ -10,10 +10,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "core/support/json_schema_check.h"
 #include "platform/sim/image_maker.h"
 #include "station/fault_campaign.h"
 
@@ -231,6 +237,9 @@ TEST_F(ProgramRun, HelpVersionAndUsageErrorsAnswerAtOnce) {
         {"/S --simulate=SIM --frobnicate", 2, "", "QuorvexUpdate: unknown option '--frobnicate' (see --help)\n"},
         {"--simulate=SIM --virtual-time=1", 2, "", "QuorvexUpdate: option '--virtual-time' takes no value (see --help)\n"},
         {"/S --simulate=", 2, "", "QuorvexUpdate: option '--simulate' needs a value: --simulate=DIR (see --help)\n"},
+        {"/S --simulate=SIM --progress=x", 2, "", "QuorvexUpdate: option '--progress' takes no value (see --help)\n"},
+        {"/S --simulate=SIM --result-json=", 2, "",
+         "QuorvexUpdate: option '--result-json' needs a value: --result-json=FILE (see --help)\n"},
     };
     const std::string deviceBefore = deviceIni();
     for (const auto& c : cases) {
@@ -252,6 +261,180 @@ TEST_F(ProgramRun, HelpVersionAndUsageErrorsAnswerAtOnce) {
         EXPECT_FALSE(fs::exists(sim() / "flash.bin")) << "the simulated device was loaded and saved";
         EXPECT_EQ(deviceIni(), deviceBefore);
     }
+}
+
+// --progress on standard error; a file is no terminal, so the plain form.
+TEST_F(ProgramRun, ProgressLinesOnStandardErrorAndOnlyTheDebuggingLineOnStandardOutput) {
+    file("fw.bin", image("OEM V2.00"));
+    EXPECT_EQ(run("--progress"), 0);
+    const std::string progress = readText(app() / "stderr.txt");
+    const std::regex line("progress: (search|flash-mode|erase|write|read|compare|finish|parameters) [0-9]+%");
+    std::vector<std::string> lines;
+    std::istringstream in(progress);
+    for (std::string text; std::getline(in, text);) {
+        EXPECT_TRUE(std::regex_match(text, line)) << text;
+        lines.push_back(text);
+    }
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "progress: write 100%"), lines.end()) << progress;
+    EXPECT_EQ(lines.front(), "progress: search 0%");
+    EXPECT_EQ(lines.back(), "progress: finish 100%");
+    EXPECT_EQ(readText(app() / "stdout.txt"), " -> ENABLE_IVT_MAP_TO_FLASH: ");
+
+    // Without the option the program says nothing on standard error.
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(readText(app() / "stderr.txt"), "");
+}
+
+// On a terminal the progress is one line rewritten in place that ends with
+// the outcome. script(1) gives the program a terminal.
+TEST_F(ProgramRun, ProgressOnATerminalIsOneLineEndingWithTheOutcome) {
+    if (std::system("script --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+    file("fw.bin", image("OEM V2.00"));
+    const std::string command = "cd '" + app().string() + "' && timeout 60 script -qec \"./QuorvexUpdate /S --simulate='" +
+                                sim().string() + "' --virtual-time --progress 2>&1 >/dev/null\" /dev/null >tty.txt";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string tty = readText(app() / "tty.txt");
+    EXPECT_GT(std::count(tty.begin(), tty.end(), '\r'), 20) << tty;
+    EXPECT_EQ(tty.find("progress: "), std::string::npos) << tty;
+    const std::size_t last = tty.rfind('\r', tty.size() - 3);
+    ASSERT_NE(last, std::string::npos);
+    const std::string end = tty.substr(last + 1);
+    EXPECT_NE(end.find("finish"), std::string::npos) << end;
+    EXPECT_NE(end.find("100%"), std::string::npos) << end;
+    EXPECT_NE(end.find("success"), std::string::npos) << end;
+}
+
+// --result-json=FILE at the program's endings, each document held to the
+// schema. The simulated device's folder is set up again for every case.
+TEST_F(ProgramRun, EveryEndingWritesItsResultDocument) {
+    const nlohmann::json schema = qv::testing::loadResultSchema();
+    struct Case {
+        const char* name;
+        std::function<void()> setUp;
+        std::string extra;
+        int exitCode;
+        const char* outcome;
+    };
+    const std::vector<Case> cases = {
+        {"success", [&] { file("fw.bin", image("OEM V2.00")); }, "", 0, "success"},
+        {"up to date",
+         [&] {
+             ini("[CHECKVERSION]\r\nPROJECTNAME1=OEM V\r\n");
+             file("fw.bin", image("OEM V1.00"));
+         },
+         "", 35, "up-to-date"},
+        {"no device",
+         [&] {
+             device("[DEVICE]\nMODE=absent\n");
+             file("fw.bin", image("OEM V2.00"));
+         },
+         "", 1, "no-device"},
+        {"no device, no result log",
+         [&] {
+             device("[DEVICE]\nMODE=absent\n");
+             ini("[OPTION]\r\nNORESULTLOG=1\r\n");
+             file("fw.bin", image("OEM V2.00"));
+         },
+         "", 1, "no-device"},
+        {"no update file", [] {}, "", 34, "no-file"},
+        {"checksum error",
+         [&] {
+             auto bad = image("OEM V2.00");
+             bad[0x8000] ^= 0x40;
+             file("fw.bin", bad);
+         },
+         "", 36, "checksum-error"},
+        {"refused",
+         [&] {
+             auto refused = image("OEM V2.00");
+             refused[0x100] ^= 0x01;
+             file("fw.bin", refused);
+         },
+         "", 163, "refused"},
+        {"configuration error", [&] { ini("[OPTION]\r\nMAXSTATECUNT=x\xE9\r\n"); }, "", 37, "config-error"},
+        {"version that is no number",
+         [&] {
+             ini("[CHECKVERSION]\r\nPROJECTNAME1=OEM V\r\n");
+             file("fw.bin", image("OEM Vnext"));
+         },
+         "", 38, "bad-version"},
+        {"update file that cannot be read", [&] { fs::create_symlink("/nonexistent/fw.bin", app() / "fw.bin"); },
+         "", 39, "unreadable-file"},
+        {"simulated device that cannot be loaded", [&] { device("[DEVICE]\nFAMILY=nonsense\n"); }, "", 2,
+         "start-failure"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<fs::path> left;
+        for (const auto& item : fs::directory_iterator(app())) {
+            if (item.path().filename() != "QuorvexUpdate") left.push_back(item.path());
+        }
+        for (const auto& path : left) fs::remove_all(path);
+        fs::create_directories(app() / "out");
+        fs::remove_all(sim());
+        fs::create_directories(sim());
+        device("[DEVICE]\nFAMILY=5C\n");
+        c.setUp();
+        EXPECT_EQ(run("--result-json=out/result.json " + c.extra), c.exitCode);
+        const std::string text = readText(app() / "out" / "result.json");
+        ASSERT_FALSE(text.empty()) << readText(app() / "stderr.txt");
+        const auto document = nlohmann::json::parse(text);
+        EXPECT_EQ(qv::testing::schemaProblems(schema, document), std::vector<std::string>{}) << text;
+        EXPECT_EQ(document["exitCode"], c.exitCode);
+        EXPECT_EQ(document["outcome"], c.outcome);
+        EXPECT_FALSE(fs::exists(app() / "out" / "result.json.tmp"));
+        const std::string log = resultLog();
+        if (document["resultLog"].is_string()) {
+            EXPECT_EQ(readText(document["resultLog"].get<std::string>()), log);
+        } else {
+            EXPECT_EQ(log, "");
+        }
+    }
+}
+
+TEST_F(ProgramRun, ResultDocumentCarriesEightBitTextAsUtf8) {
+    ini("[OPTION]\r\nMAXSTATECUNT=x\xE9\r\n");
+    EXPECT_EQ(run("--result-json=result.json"), 37);
+    const auto document = nlohmann::json::parse(readText(app() / "result.json"));
+    EXPECT_EQ(document["messages"][0], "'x\xC3\xA9' is not a valid integer value");
+    EXPECT_EQ(resultLog().substr(0, 4), "'x\xE9'");
+}
+
+TEST_F(ProgramRun, AResultDocumentThatCannotBeWrittenLeavesTheUpdateAndItsExitCode) {
+    const auto programmed = file("fw.bin", image("OEM V2.00"));
+    EXPECT_EQ(run("--result-json=no/such/folder/result.json"), 0);
+    expectProgrammed(programmed);
+    const std::string errors = readText(app() / "stderr.txt");
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_EQ(errors.rfind("QuorvexUpdate: Cannot write the result document no/such/folder/result.json: ", 0), 0u)
+        << errors;
+}
+
+// A window program with no display to show its window on ends at once; it
+// leaves its document all the same.
+TEST_F(ProgramRun, NoDisplayForTheWindowLeavesAStartFailureDocument) {
+    const std::string version = "cd '" + app().string() + "' && ./QuorvexUpdate --version >version.txt";
+    ASSERT_EQ(std::system(version.c_str()), 0);
+    if (readText(app() / "version.txt").find("window: yes (Qt") == std::string::npos) {
+        GTEST_SKIP() << "no Qt window in this build";
+    }
+    // Should the display exist after all, the run still ends by itself.
+    ini("[CLOSEAPP]\r\nFAIL=1\r\n");
+    device("[DEVICE]\nMODE=absent\n");
+    file("fw.bin", image("OEM V2.00"));
+    const std::string command = "cd '" + app().string() +
+                                "' && env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:9876 timeout 60 "
+                                "./QuorvexUpdate --simulate='" + sim().string() +
+                                "' --result-json=result.json >stdout.txt 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 2) << readText(app() / "stderr.txt");
+    const auto document = nlohmann::json::parse(readText(app() / "result.json"));
+    EXPECT_EQ(document["outcome"], "start-failure");
+    EXPECT_EQ(document["exitCode"], 2);
+    ASSERT_EQ(document["messages"].size(), 1u);
+    EXPECT_EQ(document["messages"][0].get<std::string>().rfind("no display to show the window on", 0), 0u);
+    EXPECT_EQ(qv::testing::schemaProblems(qv::testing::loadResultSchema(), document), std::vector<std::string>{});
 }
 
 } // namespace
