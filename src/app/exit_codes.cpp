@@ -21,7 +21,7 @@ const std::vector<ExitCodeRow> kExitCodes = {
     {{kConfigurationError},
      "a TAVO.ini value that must be a number is not one (\"'x' is not a valid integer value\")"},
     {{kBadVersionNumber}, "a version text whose number part (after the project name) is not a decimal number"},
-    {{kUnreadableUpdateFile}, "the selected update file could not be read"},
+    {{kUnreadableUpdateFile}, "an update file the choice needed could not be read, or is larger than 1 MiB (\"The update file <name> is too large: <size> bytes.\")"},
     {{kImageSizeError, kClockMismatch, kIvtMismatch, kPatchSizeError, kPatchHeaderError},
      "the image or patch was refused (size, clock setting, interrupt vectors, patch size, patch header); "
      "nothing was written"},

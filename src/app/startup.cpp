@@ -60,6 +60,9 @@ void recordSelectionOutcome(Session& session, SelectionVerdict verdict, const st
     case SelectionVerdict::BadVersion:
         ReportStartupError(session, {problem}, kBadVersionNumber);
         break;
+    case SelectionVerdict::Unreadable:
+        ReportStartupError(session, {problem}, kUnreadableUpdateFile);
+        break;
     case SelectionVerdict::Selected:
         break;
     }
@@ -103,7 +106,13 @@ void awaitOperator(Session& session) {
 // Verdict Selected: load the file and decide what runs next.
 void loadAndRoute(Session& session) {
     const std::string path = candidatePath(session, session.UpdateCandidates.front());
-    if (!loadImageFile(path, session.ImageBuffer)) {
+    const ImageFileRead read = loadImageFile(path, session.ImageBuffer);
+    if (read.status == ImageFileRead::Status::TooLarge) {
+        ReportStartupError(session, {imageFileProblem(session.UpdateCandidates.front(), read)},
+                           result_code::kUnreadableUpdateFile);
+        return;
+    }
+    if (!read) {
         ReportStartupError(session, {"Can not read update file.", path}, result_code::kUnreadableUpdateFile);
         return;
     }

@@ -45,8 +45,9 @@ struct Ports {
 };
 
 // Verdict of the update-file selection. BadVersion: a version text whose
-// number part is not a decimal number stopped the choice.
-enum class SelectionVerdict { Selected, NoFile, TooMany, UpToDate, BadVersion };
+// number part is not a decimal number stopped the choice. Unreadable: a
+// candidate the choice had to look into was too large or could not be read.
+enum class SelectionVerdict { Selected, NoFile, TooMany, UpToDate, BadVersion, Unreadable };
 
 struct Session {
     Session(const Ports& ports, CommandLine commandLine);

@@ -205,6 +205,18 @@ TEST_F(ProgramRun, AnInterruptedUpdateIsFinishedByTheNextRun) {
     expectProgrammed(programmed);
 }
 
+TEST_F(ProgramRun, AnOversizedUpdateFileIsRefusedWithoutBeingRead) {
+    // 3 GiB, sparse: were it read, the run would take most of a minute.
+    { std::ofstream touch(app() / "big.bin"); }
+    fs::resize_file(app() / "big.bin", std::uint64_t{3} << 30);
+    const std::string command = "cd '" + app().string() + "' && timeout 20 ./QuorvexUpdate /S --simulate='" +
+                                sim().string() + "' --virtual-time >stdout.txt 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 39);
+    EXPECT_EQ(resultLog(), "The update file big.bin is too large: 3221225472 bytes.\r\n");
+}
+
 TEST_F(ProgramRun, VirtualTimeOnlyWithTheSimulatedHub) {
     const std::string command = "cd '" + app().string() + "' && ./QuorvexUpdate /S --virtual-time 2>stderr.txt";
     const int status = std::system(command.c_str());
