@@ -25,6 +25,9 @@ const std::vector<ExitCodeRow> kExitCodes = {
     {{kImageSizeError, kClockMismatch, kIvtMismatch, kPatchSizeError, kPatchHeaderError},
      "the image or patch was refused (size, clock setting, interrupt vectors, patch size, patch header); "
      "nothing was written"},
+    {{kExitAnotherUpdater},
+     "another QuorvexUpdate is already running on this station (\"Another QuorvexUpdate is already running.\"); "
+     "nothing was touched"},
     {{kExitStartFailure},
      "the program could not start: a usage error (an unknown or malformed -- option), an unusable --simulate "
      "folder, --virtual-time without --simulate, no display for the window"},

@@ -12,6 +12,10 @@ namespace qv {
 // outcome code uses it.
 inline constexpr int kExitStartFailure = 2;
 
+// Another updater holds the station's lock; this one touched nothing.
+inline constexpr int kExitAnotherUpdater = 40;
+inline constexpr const char* kAnotherUpdaterLine = "Another QuorvexUpdate is already running.";
+
 struct ExitCodeRow {
     std::vector<int> codes;
     std::string_view meaning;

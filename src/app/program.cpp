@@ -1,10 +1,16 @@
 #include "app/program.h"
 
+#include <exception>
 #include <iostream>
+#include <optional>
 
+#include "app/abrupt_ending.h"
 #include "app/main_window.h"
+#include "app/outcome.h"
 #include "platform/event_loop.h"
+#include "platform/stop_request.h"
 #include "programming/flash_mode.h"
+#include "session/options.h"
 #include "session/result_reporting.h"
 
 namespace qv {
@@ -22,15 +28,14 @@ bool runPending(const Session& session) {
 // the close sequence released it; the device gets its closing handshake
 // last all the same.
 void releaseDeviceAtExit(Session& session) {
-    if (session.link.FoundDeviceCount() != 0) OpenDeviceInMode(session, 0);
+    try {
+        if (session.link.FoundDeviceCount() != 0) OpenDeviceInMode(session, 0);
+    } catch (...) {
+        // Nothing is left to report to: the run has ended.
+    }
 }
 
-int runSession(EventLoop& loop, Ports ports, const CommandLine& commandLine,
-               const std::function<void(Session&)>& attachView) {
-    ports.loop = &loop;
-    Session session(ports, commandLine);
-    session.silent = commandLine.hasFlag("/S");
-    session.window.visible = !session.silent && static_cast<bool>(attachView);
+void runLoop(EventLoop& loop, Session& session, const std::function<void(Session&)>& attachView) {
     CreateMainWindow(session);
     if (attachView) attachView(session);
     while (!session.window.closed) {
@@ -39,9 +44,40 @@ int runSession(EventLoop& loop, Ports ports, const CommandLine& commandLine,
             break;
         }
         loop.processEvents(kLongestWaitMs);
+        session.safePoint();
+    }
+}
+
+int runSession(EventLoop& loop, Ports ports, const CommandLine& commandLine,
+               const std::function<void(Session&)>& attachView) {
+    ports.loop = &loop;
+    Session session(ports, commandLine);
+    session.silent = commandLine.hasFlag("/S");
+    session.window.visible = !session.silent && static_cast<bool>(attachView);
+    std::optional<int> stoppedExitCode;
+    try {
+        runLoop(loop, session, attachView);
+    } catch (const StopRequested&) {
+        stoppedExitCode = ports.stops->exitCode();
+        EndRunAbruptly(session, AbruptCause::StopRequest, "Stopped by " + ports.stops->description() + ".");
+    } catch (const std::exception& error) {
+        EndRunAbruptly(session, AbruptCause::Error, std::string("Unexpected error: ") + error.what());
+    } catch (...) {
+        EndRunAbruptly(session, AbruptCause::Error, "Unexpected error.");
     }
     releaseDeviceAtExit(session);
-    return ExitCode(session);
+    return stoppedExitCode.value_or(ExitCode(session));
+}
+
+// Another updater works on this station: say so and touch nothing else. The
+// result log follows NORESULTLOG of TAVO.ini like every other ending.
+int refuseSecondUpdater(EventLoop& loop, Ports ports, const CommandLine& commandLine) {
+    std::cerr << "QuorvexUpdate: " << kAnotherUpdaterLine << "\n";
+    ports.loop = &loop;
+    Session session(ports, commandLine);
+    readStartupOptions(session.options, *ports.profile, configFilePath(session.executableFolder()), commandLine);
+    RecordOutcome(session, 16, {kAnotherUpdaterLine}, kExitAnotherUpdater);
+    return kExitAnotherUpdater;
 }
 
 } // namespace
@@ -50,7 +86,10 @@ int runProgram(EventLoop& loop, ProgramHost& host, const CommandLine& commandLin
                const std::function<void(Session&)>& attachView) {
     Ports ports;
     std::string error;
-    if (!host.open(loop, ports, error)) {
+    switch (host.open(loop, ports, error)) {
+    case HostOpening::Ready: break;
+    case HostOpening::Busy: return refuseSecondUpdater(loop, ports, commandLine);
+    case HostOpening::Failed:
         std::cerr << "QuorvexUpdate: " << error << "\n";
         return kExitStartFailure;
     }

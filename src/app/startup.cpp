@@ -156,6 +156,13 @@ void ReportConfigurationError(Session& session, const OptionsReadResult& result)
 void Timer4Timer(Session& session) {
     session.DeviceModeState = -1;
     session.ResultCode = 0;
+    session.outcomePending = true;
+    // A run that died between a removal and its rescan left the hub off the
+    // device tree; the pause lets it enumerate before the search.
+    if (const unsigned restored = session.deviceTree.RestoreStrandedDevices(); restored != 0) {
+        session.window.memo2.append("Brought back " + std::to_string(restored) +
+                                    " device(s) an earlier run had left removed from the device tree.");
+    }
     session.ports.loop->sleep(kOpeningPauseMs);
     const OptionsReadResult read = readStartupOptions(session.options, *session.ports.profile,
                                                       configFilePath(session.executableFolder()), session.commandLine);

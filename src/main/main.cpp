@@ -13,6 +13,7 @@
 // window stays hidden, the options decide as usual whether an outcome
 // closes it (only "/S" forces that), and the program ends once no run is
 // left to tick, with the exit code of the last outcome.
+#include <exception>
 #include <iostream>
 
 #include "app/program.h"
@@ -47,9 +48,7 @@ qv::BuildDescription thisBuild() {
     return build;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int runMain(int argc, char** argv) {
     const qv::CommandLine commandLine = qv::CommandLine::fromMain(argc, argv);
     const qv::ProgramOptionsRead read = qv::readProgramOptions(commandLine.parameters());
     const qv::ProgramOptions& options = read.options;
@@ -87,4 +86,21 @@ int main(int argc, char** argv) {
 #endif
     qv::RealEventLoop loop;
     return qv::runProgram(loop, host, commandLine);
+}
+
+} // namespace
+
+// The run itself catches what reaches its loop (runProgram); this is the
+// last net for what fails around it (setting up the ports, the window
+// toolkit): said on standard error, and the programming-failure code.
+int main(int argc, char** argv) {
+    constexpr int kFailedExitCode = 16;
+    try {
+        return runMain(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << "QuorvexUpdate: unexpected error: " << error.what() << "\n";
+    } catch (...) {
+        std::cerr << "QuorvexUpdate: unexpected error\n";
+    }
+    return kFailedExitCode;
 }

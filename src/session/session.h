@@ -29,6 +29,7 @@ class Environment;
 class ProfileSource;
 class DirectoryListing;
 class FileDialog;
+class StopRequests;
 
 struct Ports {
     HidBus* hid = nullptr;
@@ -41,6 +42,7 @@ struct Ports {
     ProfileSource* profile = nullptr;
     DirectoryListing* directory = nullptr;
     FileDialog* fileDialog = nullptr;        // none without a window system
+    StopRequests* stops = nullptr;           // none: nothing asks the program to stop
     std::ostream* standardOutput = nullptr;  // the two debugging lines
 };
 
@@ -48,6 +50,10 @@ struct Ports {
 // number part is not a decimal number stopped the choice. Unreadable: a
 // candidate the choice had to look into was too large or could not be read.
 enum class SelectionVerdict { Selected, NoFile, TooMany, UpToDate, BadVersion, Unreadable };
+
+// Leaves whatever the program is doing at a safe point once the operating
+// system asked it to stop; the program's loop catches it and ends the run.
+struct StopRequested {};
 
 struct Session {
     Session(const Ports& ports, CommandLine commandLine);
@@ -88,6 +94,9 @@ struct Session {
     int ProjectIndex = 0;  // 1..16, 0 = none
 
     std::uint8_t ResultCode = 0;
+    // From the start of a start-up pass until an outcome is recorded: a run
+    // that ends otherwise (a stop request, an error) ends as a failure.
+    bool outcomePending = false;
 
     // Closes the main window (runs the close sequence). Installed by the
     // window logic; outcomes call it through FinishOutcome.
@@ -96,6 +105,9 @@ struct Session {
     // Starts or stops a window timer.
     void setTimer(WindowTimer& timer, bool enabled) { timers.setEnabled(timer, enabled); }
     std::string executableFolder() const;
+    // A safe point: throws StopRequested when a stop was requested (the
+    // request is taken, so the ending's own exchanges go on).
+    void safePoint();
 };
 
 } // namespace qv

@@ -284,6 +284,22 @@ TEST_F(Startup, ASelectedFileThatCannotBeReadEndsThePassWithItsCode) {
     EXPECT_FALSE(session().Timer1.enabled());
 }
 
+// A run that died right after removing the device left it off the device
+// tree: the next pass brings it back before its search and updates it.
+TEST_F(Startup, ADeviceAnEarlierRunLeftRemovedIsBroughtBackBeforeTheSearch) {
+    auto& device = sim.hub.addDevice();
+    device.removeFromTree();
+    ASSERT_FALSE(device.present());
+    const auto image = addFile("fw.bin", imageWithVersion("NEW1.0"));
+    createWindow();
+    run(120000);
+    EXPECT_EQ(count(window().memo2,
+                    "Brought back 1 device(s) an earlier run had left removed from the device tree."),
+              1u);
+    EXPECT_EQ(session().ResultCode, result_code::kSuccess);
+    EXPECT_EQ(device.chip().flash()[0x3100], image[0x3100]);
+}
+
 // A sparse 3 GiB file: refused by its size, before any of it is read.
 void addHugeFile(AppHarness& t, const std::string& name) {
     const auto path = t.folder() / name;
