@@ -30,10 +30,10 @@ bool runUnderWay(const Session& session) {
     return !session.window.closed && (session.Timer4.enabled() || session.outcomePending);
 }
 
-void EndRunAbruptly(Session& session, AbruptCause cause, const std::string& line) {
+void EndRunAbruptly(Session& session, const std::string& line) {
     guarded(session, [&] { session.window.memo2.append(line); });
     std::cerr << "QuorvexUpdate: " << line << "\n";
-    if (cause == AbruptCause::StopRequest || runUnderWay(session)) {
+    if (runUnderWay(session)) {
         const std::uint8_t code =
             session.ResultCode != result_code::kSuccess ? session.ResultCode : result_code::kProgrammingFailed;
         // The timers stop first: nothing of the run may tick again.

@@ -17,12 +17,9 @@ namespace qv {
 
 struct Session;
 
-enum class AbruptCause {
-    StopRequest,  // always a failed run: whoever stopped it must see that
-    Error,        // a failed run only when one was under way
-};
-
-void EndRunAbruptly(Session& session, AbruptCause cause, const std::string& line);
+// An outcome already recorded (a stop that comes while the device is being
+// released after "Success") is left as it is: the flash is what it says.
+void EndRunAbruptly(Session& session, const std::string& line);
 
 // An outcome is still to come: the start-up pass is due or under way, or
 // the run it armed has not recorded its outcome yet.

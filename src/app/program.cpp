@@ -59,11 +59,11 @@ int runSession(EventLoop& loop, Ports ports, const CommandLine& commandLine,
         runLoop(loop, session, attachView);
     } catch (const StopRequested&) {
         stoppedExitCode = ports.stops->exitCode();
-        EndRunAbruptly(session, AbruptCause::StopRequest, "Stopped by " + ports.stops->description() + ".");
+        EndRunAbruptly(session, "Stopped by " + ports.stops->description() + ".");
     } catch (const std::exception& error) {
-        EndRunAbruptly(session, AbruptCause::Error, std::string("Unexpected error: ") + error.what());
+        EndRunAbruptly(session, std::string("Unexpected error: ") + error.what());
     } catch (...) {
-        EndRunAbruptly(session, AbruptCause::Error, "Unexpected error.");
+        EndRunAbruptly(session, "Unexpected error.");
     }
     releaseDeviceAtExit(session);
     return stoppedExitCode.value_or(ExitCode(session));
