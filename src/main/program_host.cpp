@@ -1,6 +1,7 @@
 #include "main/program_host.h"
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <thread>
@@ -99,13 +100,16 @@ void MainHost::pauseAtHostEvent(const std::string& folder) {
     std::string error;
     if (!sim::saveSimulation(folder, *hub_, error)) std::cerr << "QuorvexUpdate: " << error << "\n";
     {
-        std::ofstream marker(folder + "host-paused", std::ios::trunc);
+        std::ofstream marker(folder + "host-paused.new", std::ios::trunc);
 #if defined(_WIN32)
         marker << _getpid() << "\n";
 #else
         marker << getpid() << "\n";
 #endif
     }
+    // Renamed into place: whoever sees the marker sees it whole.
+    std::error_code ignored;
+    std::filesystem::rename(folder + "host-paused.new", folder + "host-paused", ignored);
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(hub_->hostEvents().pauseMs);
     while (std::chrono::steady_clock::now() < end && !(platform_.stops && platform_.stops->requested())) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

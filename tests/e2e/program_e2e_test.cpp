@@ -122,7 +122,6 @@ protected:
     pid_t pausedProgram() const {
         const auto marker = sim() / "host-paused";
         for (int i = 0; i < 4000 && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // written whole
         const std::string text = readText(marker);
         return text.empty() ? 0 : static_cast<pid_t>(std::stol(text));
     }
