@@ -1,6 +1,7 @@
 #include "session/session.h"
 
 #include <iostream>
+#include <utility>
 
 #include "platform/environment.h"
 #include "platform/event_loop.h"
@@ -27,6 +28,7 @@ Session::Session(const Ports& ports_, CommandLine commandLine_)
 Session::~Session() { ports.loop->attachTimers(nullptr); }
 
 void Session::safePoint() {
+    if (deferredError) std::rethrow_exception(std::exchange(deferredError, nullptr));
     if (ports.stops == nullptr || !ports.stops->requested()) return;
     ports.stops->take();
     throw StopRequested{};

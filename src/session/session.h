@@ -4,6 +4,7 @@
 // the updater share (the loaded image, family flags, device mode, run state,
 // result code). One instance per process; tests build their own.
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -106,8 +107,13 @@ struct Session {
     void setTimer(WindowTimer& timer, bool enabled) { timers.setEnabled(timer, enabled); }
     std::string executableFolder() const;
     // A safe point: throws StopRequested when a stop was requested (the
-    // request is taken, so the ending's own exchanges go on).
+    // request is taken, so the ending's own exchanges go on), or the error
+    // an operator's input left in deferredError.
     void safePoint();
+    // An error (or stop) that came up while a view's toolkit was calling in
+    // (a click): it may not leave through the toolkit's frames, so it waits
+    // here for the next safe point of the program's loop.
+    std::exception_ptr deferredError;
 };
 
 } // namespace qv

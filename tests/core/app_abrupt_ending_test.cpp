@@ -11,6 +11,8 @@
 #include <stdexcept>
 
 #include "app/program.h"
+#include "app/view_input.h"
+#include "programming/flash_mode.h"
 #include "platform/stop_request.h"
 #include "platform/virtual_event_loop.h"
 #include "station/fault_campaign.h"
@@ -167,6 +169,30 @@ TEST_F(AbruptEnding, AnErrorThatReachesTheLoopEndsTheRunAsFailure) {
     EXPECT_EQ(station.hub.openHandleCount(), 0u);
     EXPECT_FALSE(station.keepAwake.active);
     expectTheNextRunUpdates();
+}
+
+// A click whose handler runs into a stop request (the close sequence
+// releases the device with an exchange): nothing leaves through the view's
+// toolkit; the program's loop ends the run at its next safe point.
+TEST_F(AbruptEnding, AnOperatorsClickNeverThrowsIntoTheView) {
+    bool stopNow = false;
+    stops.due = [&stopNow] { return stopNow; };
+    bool threwIntoView = false;
+    const int exitCode = runProgram(loop, host, CommandLine{}, [&](Session& session) {
+        ReopenNormalMode(session);
+        ASSERT_NE(session.link.FoundDeviceCount(), 0);
+        stopNow = true;
+        session.window.button6.enabled = true;
+        try {
+            windowInput(session).closeClicked();
+        } catch (...) {
+            threwIntoView = true;
+        }
+    });
+    EXPECT_FALSE(threwIntoView);
+    EXPECT_EQ(exitCode, 143);
+    EXPECT_EQ(stops.taken, 1);
+    EXPECT_EQ(station.hub.openHandleCount(), 0u);
 }
 
 } // namespace
