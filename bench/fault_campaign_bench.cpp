@@ -1,8 +1,9 @@
 // The full seeded fault campaign: 1,000 whole updates with random
 // transport failures, disconnects and power losses at random exchanges,
-// wrong page sums and read-back bit flips, on virtual time. The counters
-// are the figures; success_with_wrong_flash, hung and not_recovered must be
-// 0.
+// wrong page sums and read-back bit flips, and the updater itself dying at
+// a random exchange, right after a removal or during a wait, on virtual
+// time. The counters are the figures; success_with_wrong_flash, hung,
+// not_recovered and stranded_after_host_crash must be 0.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -33,8 +34,11 @@ void FaultCampaign(benchmark::State& state) {
     state.counters["not_recovered"] = figures.notRecovered;
     state.counters["success_with_wrong_flash"] = figures.wrongSuccess;
     state.counters["hung"] = figures.hung;
+    state.counters["host_crashes"] = figures.hostCrashes;
+    state.counters["stranded_after_host_crash"] = figures.strandedAfterHostCrash;
     std::cerr << qv::sim::describe(figures) << "\n";
-    if (figures.wrongSuccess != 0 || figures.hung != 0 || figures.notRecovered != 0) {
+    if (figures.wrongSuccess != 0 || figures.hung != 0 || figures.notRecovered != 0 ||
+        figures.strandedAfterHostCrash != 0) {
         state.SkipWithError("the fault campaign found a broken promise");
     }
 }

@@ -49,7 +49,7 @@ void removeResultLogs(const fs::path& folder) {
 class RecordedStation : public ProgramHost {
 public:
     RecordedStation(sim::SimulatedStation& station, const std::string& file) : station_(station), file_(file) {}
-    bool open(EventLoop& loop, Ports& ports, std::string& error) override {
+    HostOpening open(EventLoop& loop, Ports& ports, std::string& error) override {
         station_.open(loop, ports, error);
         recorder_.emplace(loop, file_);
         RecordedEvent start;
@@ -59,7 +59,7 @@ public:
         tree_.emplace(*ports.deviceManager, *recorder_);
         ports.hid = &*bus_;
         ports.deviceManager = &*tree_;
-        return recorder_->recording();
+        return recorder_->recording() ? HostOpening::Ready : HostOpening::Failed;
     }
     bool close(std::string&) override { return true; }
 
@@ -75,12 +75,12 @@ private:
 class ReplayedStation : public ProgramHost {
 public:
     ReplayedStation(sim::SimulatedStation& station, const std::string& file) : station_(station), in_(file) {}
-    bool open(EventLoop& loop, Ports& ports, std::string& error) override {
+    HostOpening open(EventLoop& loop, Ports& ports, std::string& error) override {
         station_.open(loop, ports, error);
         replay_.emplace(in_, loop, [this](const ReplayDivergence&) { diverged = true; });
         ports.hid = &*replay_;
         ports.deviceManager = &*replay_;
-        return replay_->ok();
+        return replay_->ok() ? HostOpening::Ready : HostOpening::Failed;
     }
     bool close(std::string&) override { return true; }
     bool diverged = false;

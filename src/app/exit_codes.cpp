@@ -21,7 +21,14 @@ const std::vector<ExitCodeRow> kExitCodes = {
     {{kConfigurationError},
      "a TAVO.ini value that must be a number is not one (\"'x' is not a valid integer value\")"},
     {{kBadVersionNumber}, "a version text whose number part (after the project name) is not a decimal number"},
-    {{kUnreadableUpdateFile}, "the selected update file could not be read"},
+    {{kUnreadableUpdateFile}, "an update file the choice needed could not be read, or is larger than 1 MiB (\"The update file <name> is too large: <size> bytes.\")"},
+    {{kExitAnotherUpdater},
+     "another QuorvexUpdate is already running on this station (\"Another QuorvexUpdate is already running.\"); "
+     "nothing was touched"},
+    // 128 + the signal number; a stopped run on Windows ends with 16.
+    {{130, 143, 129},
+     "stopped by SIGINT, SIGTERM or SIGHUP (Linux): the run ended as \"Failure\" at its next safe point; a run "
+     "stopped on Windows (Ctrl+C, the console closed) ends with 16"},
     {{kImageSizeError, kClockMismatch, kIvtMismatch, kPatchSizeError, kPatchHeaderError},
      "the image or patch was refused (size, clock setting, interrupt vectors, patch size, patch header); "
      "nothing was written"},

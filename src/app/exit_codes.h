@@ -14,6 +14,9 @@ inline constexpr int kExitStartFailure = 2;
 
 // --replay: the program did something the recording does not have next.
 inline constexpr int kExitReplayDivergence = 4;
+// Another updater holds the station's lock; this one touched nothing.
+inline constexpr int kExitAnotherUpdater = 40;
+inline constexpr const char* kAnotherUpdaterLine = "Another QuorvexUpdate is already running.";
 
 struct ExitCodeRow {
     std::vector<int> codes;

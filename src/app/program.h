@@ -22,11 +22,18 @@ class EventLoop;
 // so that its re-enumeration delays follow the program's clock); close()
 // once the window has closed and the device is released (a simulated hub
 // saves its state there).
+//
+// open() takes the station's lock before it touches any device: when
+// another updater holds it, it answers Busy with the ports that report the
+// refusal (environment, profile) filled and no device, device tree or store
+// used.
+enum class HostOpening { Ready, Failed, Busy };
+
 class ProgramHost {
 public:
     virtual ~ProgramHost() = default;
-    // False with the reason when the run cannot start.
-    virtual bool open(EventLoop& loop, Ports& ports, std::string& error) = 0;
+    // Failed with the reason when the run cannot start.
+    virtual HostOpening open(EventLoop& loop, Ports& ports, std::string& error) = 0;
     virtual bool close(std::string& error) = 0;
     // The session has been made (its panes can be written to), and the
     // session has ended with this exit code; before close().
@@ -38,7 +45,10 @@ public:
 };
 
 
-// Runs the program to its end and returns the process exit code.
+// Runs the program to its end and returns the process exit code. Nothing
+// escapes it: an error that reaches the program's loop ends the run through
+// EndRunAbruptly (abrupt_ending.h) with the exit code of ResultCode, and so
+// does a stop request, with the exit code the request names.
 // attachView connects a window view to the session once the window has been
 // created; without one (headless) the window stays hidden, and under "/S"
 // it stays hidden all the same. A hidden window

@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "app/exit_codes.h"
 #include "app/progress_display.h"
 #include "image_format/image_layout.h"
 #include "platform/event_loop.h"
@@ -11,9 +12,6 @@
 namespace qv {
 
 namespace {
-
-// Another updater holding the station's lock ends the program with this code.
-constexpr std::uint8_t kAnotherUpdaterRunning = 40;
 
 struct OutcomeRow {
     std::uint8_t first, last;
@@ -33,7 +31,7 @@ constexpr OutcomeRow kOutcomes[] = {
     {result_code::kConfigurationError, result_code::kConfigurationError, "config-error"},
     {result_code::kBadVersionNumber, result_code::kBadVersionNumber, "bad-version"},
     {result_code::kUnreadableUpdateFile, result_code::kUnreadableUpdateFile, "unreadable-file"},
-    {kAnotherUpdaterRunning, kAnotherUpdaterRunning, "another-instance"},
+    {kExitAnotherUpdater, kExitAnotherUpdater, "another-instance"},
     {result_code::kImageSizeError, result_code::kPatchHeaderError, "refused"},
 };
 

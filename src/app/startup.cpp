@@ -60,6 +60,9 @@ void recordSelectionOutcome(Session& session, SelectionVerdict verdict, const st
     case SelectionVerdict::BadVersion:
         ReportStartupError(session, {problem}, kBadVersionNumber);
         break;
+    case SelectionVerdict::Unreadable:
+        ReportStartupError(session, {problem}, kUnreadableUpdateFile);
+        break;
     case SelectionVerdict::Selected:
         break;
     }
@@ -104,7 +107,13 @@ void awaitOperator(Session& session) {
 void loadAndRoute(Session& session) {
     const std::string path = candidatePath(session, session.UpdateCandidates.front());
     session.record.imagePath.clear();
-    if (!loadImageFile(path, session.ImageBuffer)) {
+    const ImageFileRead read = loadImageFile(path, session.ImageBuffer);
+    if (read.status == ImageFileRead::Status::TooLarge) {
+        ReportStartupError(session, {imageFileProblem(session.UpdateCandidates.front(), read)},
+                           result_code::kUnreadableUpdateFile);
+        return;
+    }
+    if (!read) {
         ReportStartupError(session, {"Can not read update file.", path}, result_code::kUnreadableUpdateFile);
         return;
     }
@@ -150,6 +159,13 @@ void Timer4Timer(Session& session) {
     session.DeviceModeState = -1;
     session.ResultCode = 0;
     session.record.outcomeRecorded = false;
+    session.outcomePending = true;
+    // A run that died between a removal and its rescan left the hub off the
+    // device tree; the pause lets it enumerate before the search.
+    if (const unsigned restored = session.deviceTree.RestoreStrandedDevices(); restored != 0) {
+        session.window.memo2.append("Brought back " + std::to_string(restored) +
+                                    " device(s) an earlier run had left removed from the device tree.");
+    }
     session.ports.loop->sleep(kOpeningPauseMs);
     const OptionsReadResult read = readStartupOptions(session.options, *session.ports.profile,
                                                       configFilePath(session.executableFolder()), session.commandLine);

@@ -33,13 +33,15 @@ std::string loadedImageVersionText(const Session& session) {
     return fieldText(session.ImageBuffer, kVersionTextAddress, kVersionTextLength);
 }
 
-// Loads a candidate into ImageBuffer; a file that cannot be read leaves it
-// empty, which carries no version text.
-void loadCandidate(Session& session, const std::string& entry) {
+// Loads a candidate into ImageBuffer. One that is too large or cannot be
+// read (gone since the listing, say) stops the choice: skipping it could
+// pick another file than the one meant.
+bool loadCandidate(Session& session, const std::string& entry, std::string& problem) {
     const std::string path = candidatePath(session, entry);
-    const bool loaded = loadImageFile(path, session.ImageBuffer);
-    session.record.imagePath = loaded ? path : std::string();
-    if (!loaded) session.window.memo2.append("Cannot read " + entry);
+    const ImageFileRead read = loadImageFile(path, session.ImageBuffer);
+    session.record.imagePath = read ? path : std::string();
+    if (!read) problem = imageFileProblem(entry, read);
+    return static_cast<bool>(read);
 }
 
 bool startsWith(const std::string& text, const std::string& prefix) {
@@ -90,7 +92,7 @@ SelectionVerdict versionRule(Session& session, std::string& problem) {
     bool projectFileFound = false;
     auto& candidates = session.UpdateCandidates;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
-        loadCandidate(session, candidates[i]);
+        if (!loadCandidate(session, candidates[i], problem)) return SelectionVerdict::Unreadable;
         const std::string fileText = loadedImageVersionText(session);
         if (!startsWith(fileText, project)) continue;
         projectFileFound = true;
@@ -122,7 +124,7 @@ SelectionVerdict boardRevisionRule(Session& session) {
     return verdictFromCount(session.UpdateCandidates.size());
 }
 
-SelectionVerdict sameVersionRule(Session& session) {
+SelectionVerdict sameVersionRule(Session& session, std::string& problem) {
     const std::size_t count = session.UpdateCandidates.size();
     session.window.beginProgressPhase(ProgressPhase::Search);
     ReopenNormalMode(session);
@@ -130,7 +132,7 @@ SelectionVerdict sameVersionRule(Session& session) {
     session.RunState = 2;
     const std::string deviceText = ReadDeviceVersionText(session);
     if (count != 1) return verdictFromCount(count);
-    loadCandidate(session, session.UpdateCandidates.front());
+    if (!loadCandidate(session, session.UpdateCandidates.front(), problem)) return SelectionVerdict::Unreadable;
     // A device whose version could not be read is never taken for up to
     // date: an empty text would equal the empty field of any file.
     if (!deviceText.empty() && loadedImageVersionText(session) == deviceText) {
@@ -190,7 +192,7 @@ SelectionVerdict SelectUpdateFile(Session& session, std::string& problem) {
     if (const auto wanted = session.commandLine.value("/F")) return nameRule(session, *wanted);
     if (!options.PROJECTNAME[0].empty()) return versionRule(session, problem);
     if (options.TALVIK_BCDDEVICE != 0) return boardRevisionRule(session);
-    if (options.DONOTUPDATETHESAMEVERSION == 1) return sameVersionRule(session);
+    if (options.DONOTUPDATETHESAMEVERSION == 1) return sameVersionRule(session, problem);
     return verdictFromCount(session.UpdateCandidates.size());
 }
 

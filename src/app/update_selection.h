@@ -27,7 +27,8 @@ inline constexpr char kPathSeparator = '/';
 #endif
 
 SelectionVerdict SelectUpdateFile(Session& session);
-// The same; for BadVersion, problem says which text is not a number.
+// The same; for BadVersion, problem says which text is not a number, for
+// Unreadable which candidate could not be loaded and why.
 SelectionVerdict SelectUpdateFile(Session& session, std::string& problem);
 
 // The running firmware's 32-byte version text at 0x3100 (empty on failure).

@@ -19,7 +19,9 @@ struct ViewInput {
 
 // The input connected to the session's window logic: CTRL to
 // FormKeyDown/FormKeyUp, "Update" to Button5Click, "Close" to Button6Click,
-// the close box to the close sequence, a view's problems to Memo2.
+// the close box to the close sequence, a view's problems to Memo2. An error
+// or a stop request that comes up in one of them never leaves through the
+// view's toolkit: it ends the run at the program loop's next safe point.
 ViewInput windowInput(Session& session);
 
 } // namespace qv

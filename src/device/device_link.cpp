@@ -16,6 +16,10 @@ DeviceLink::DeviceLink(HidBus& bus, EventLoop& loop, LinkSettingsSource settings
 
 DeviceLink::~DeviceLink() { CloseAllHandles(); }
 
+void DeviceLink::safePoint() const {
+    if (sinks_.safePoint) sinks_.safePoint();
+}
+
 void DeviceLink::diagnostic(const std::string& line) const {
     if (sinks_.diagnostic) sinks_.diagnostic(line);
 }

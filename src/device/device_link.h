@@ -132,6 +132,7 @@ private:
     bool detectCollection(std::span<const HidCollectionCaps> pairs);
     LinkSettings settings() const { return settings_(); }
     void diagnostic(const std::string& line) const;
+    void safePoint() const;
     void progress(int percent) const;
 
     HidBus& bus_;

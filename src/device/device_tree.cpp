@@ -48,6 +48,8 @@ void DeviceTree::RescanDevices() {
     message("Rescan Device Manager!");
 }
 
+unsigned DeviceTree::RestoreStrandedDevices() { return manager_.restoreStranded(); }
+
 std::uint32_t DeviceTree::ReadDeviceRevision(const std::string& hardwareId) {
     if (hardwareId.empty()) return 0;
     const PresentDeviceList present = manager_.presentDevices();

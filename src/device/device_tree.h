@@ -18,6 +18,8 @@ public:
 
     void RemoveDevicesByHardwareId(const std::string& hardwareId);
     void RescanDevices();
+    // Brings back the hub's devices an earlier run left removed; how many.
+    unsigned RestoreStrandedDevices();
     // 0 when no device carries the id or the revision cannot be read.
     std::uint32_t ReadDeviceRevision(const std::string& hardwareId);
 

@@ -29,6 +29,10 @@ using ProgressSink = std::function<void(int percent)>;
 struct LinkSinks {
     LineSink diagnostic;    // failed exchanges, search results, the handshake's report id
     ProgressSink progress;  // 0..100 while pages are written or read back
+    // Called between two exchanges and in every wait, never inside an
+    // exchange: where the application may leave a job it has to stop (it
+    // then leaves by an exception it catches itself).
+    std::function<void()> safePoint;
 };
 
 } // namespace qv

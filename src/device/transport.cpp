@@ -39,6 +39,7 @@ bool DeviceLink::FeatureTransaction(HidHandle handle, bool isSet, std::uint8_t r
     // request that does not is refused before anything reaches the device.
     if (length > kMaxPayload || length > payload.size()) return false;
 
+    safePoint();
     const std::int32_t delay = settings().allHidCommandDelayMs;
     if (delay > 0) {
         loop_.sleep(static_cast<std::uint32_t>(delay));
@@ -46,6 +47,7 @@ bool DeviceLink::FeatureTransaction(HidHandle handle, bool isSet, std::uint8_t r
     const auto payloadBytes = payload.first(length);
     ++(isSet ? exchangeCounts_.sets : exchangeCounts_.gets);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt != 0) safePoint();
         FeatureReport report{};
         report[0] = reportId;
         std::uint32_t errorCode = 0;
@@ -76,6 +78,7 @@ void DeviceLink::WaitWithMessages(std::uint32_t milliseconds) {
     for (;;) {
         const std::uint32_t elapsed = loop_.tickCount() - start;
         if (elapsed > milliseconds) return;
+        safePoint();
         // Wait no longer than the remaining time, so that a loop that blocks
         // when nothing is pending (or a virtual clock) wakes up in time.
         loop_.processEvents(milliseconds - elapsed + 1);

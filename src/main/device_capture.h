@@ -40,6 +40,8 @@ public:
     ~DeviceCapture();
 
     bool active() const { return options_.recordFile || options_.replayFile; }
+    // A replay touches no device: it needs no station lock.
+    bool replaying() const { return options_.replayFile.has_value(); }
     // Wraps or replaces the ports the host has set up; false with the reason
     // when the recording cannot be made or read.
     bool open(EventLoop& loop, Ports& ports, std::string& error);

@@ -17,6 +17,7 @@
 // closes it (only "/S" forces that), and the program ends once no run is
 // left to tick, with the exit code of the last outcome.
 #include <cstdio>
+#include <exception>
 #include <iostream>
 
 #if defined(_WIN32)
@@ -83,9 +84,7 @@ qv::ConsoleReporting consoleReporting(const qv::ProgramOptions& options) {
     reporter.end(ending);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int runMain(int argc, char** argv) {
     const qv::CommandLine commandLine = qv::CommandLine::fromMain(argc, argv);
     const qv::ProgramOptionsRead read = qv::readProgramOptions(commandLine.parameters());
     const qv::ProgramOptions& options = read.options;
@@ -132,4 +131,21 @@ int main(int argc, char** argv) {
 #endif
     qv::RealEventLoop loop;
     return qv::runProgram(loop, host, commandLine);
+}
+
+} // namespace
+
+// The run itself catches what reaches its loop (runProgram); this is the
+// last net for what fails around it (setting up the ports, the window
+// toolkit): said on standard error, and the programming-failure code.
+int main(int argc, char** argv) {
+    constexpr int kFailedExitCode = 16;
+    try {
+        return runMain(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << "QuorvexUpdate: unexpected error: " << error.what() << "\n";
+    } catch (...) {
+        std::cerr << "QuorvexUpdate: unexpected error\n";
+    }
+    return kFailedExitCode;
 }

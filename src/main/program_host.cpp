@@ -1,6 +1,16 @@
 #include "main/program_host.h"
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <thread>
+
+#if defined(_WIN32)
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "platform/sim/sim_state.h"
 
@@ -35,9 +45,10 @@ std::string asFolder(std::string path) {
     return path;
 }
 
-bool MainHost::open(EventLoop& loop, Ports& ports, std::string& error) {
-    if (!openPorts(loop, ports, error)) return false;
-    return !capture_ || capture_->open(loop, ports, error);
+HostOpening MainHost::open(EventLoop& loop, Ports& ports, std::string& error) {
+    const HostOpening opening = openPorts(loop, ports, error);
+    if (opening != HostOpening::Ready || !capture_) return opening;
+    return capture_->open(loop, ports, error) ? HostOpening::Ready : HostOpening::Failed;
 }
 
 void MainHost::sessionStarted(Session& session) {
@@ -48,7 +59,7 @@ void MainHost::sessionEnded(const Session& session, int exitCode) {
     if (capture_) capture_->sessionEnded(session, exitCode);
 }
 
-bool MainHost::openPorts(EventLoop& loop, Ports& ports, std::string& error) {
+HostOpening MainHost::openPorts(EventLoop& loop, Ports& ports, std::string& error) {
     platform_ = createPlatformPorts(argv0_);
     ports.hid = platform_.hid.get();
     ports.deviceManager = platform_.deviceManager.get();
@@ -58,26 +69,65 @@ bool MainHost::openPorts(EventLoop& loop, Ports& ports, std::string& error) {
     ports.profile = platform_.profile.get();
     ports.environment = platform_.environment.get();
     ports.directory = platform_.directory.get();
+    ports.stops = platform_.stops.get();
     ports.loop = &loop;
     ports.standardOutput = &std::cout;
-    if (!simulationFolder_) return true;
 
-    const std::string folder = asFolder(*simulationFolder_);
+    const std::optional<std::string> folder =
+        simulationFolder_ ? std::optional(asFolder(*simulationFolder_)) : std::nullopt;
+    lock_ = folder ? createFolderLock(*folder) : std::move(platform_.stationLock);
+    switch (capture_ && capture_->replaying() ? InstanceLock::Result::Taken : lock_->take()) {
+    case InstanceLock::Result::Taken: break;
+    case InstanceLock::Result::HeldByAnother: return HostOpening::Busy;
+    case InstanceLock::Result::Unavailable:
+        // A station must still work where no lock file can be made; it
+        // just runs unguarded.
+        std::cerr << "QuorvexUpdate: no place for the station lock could be used; running without it\n";
+        break;
+    }
+    if (!folder) return HostOpening::Ready;
+
     hub_ = std::make_unique<sim::SimulatedHub>(loop);
-    if (!sim::loadSimulation(folder, *hub_, error)) {
+    if (!sim::loadSimulation(*folder, *hub_, error)) {
         error = "--simulate=" + *simulationFolder_ + ": " + error;
-        return false;
+        return HostOpening::Failed;
     }
 #if defined(_WIN32)
     SystemStore* systemStore = platform_.store.get();
 #else
     SystemStore* systemStore = nullptr;  // a machine-wide file, not for rehearsals
 #endif
-    simulatedStore_ = std::make_unique<SimulationStore>(folder + "FWVer", systemStore);
+    simulatedStore_ = std::make_unique<SimulationStore>(*folder + "FWVer", systemStore);
     ports.hid = hub_.get();
     ports.deviceManager = hub_.get();
     ports.store = simulatedStore_.get();
-    return true;
+    hub_->onHostEvent = [this, folder] { pauseAtHostEvent(*folder); };
+    return HostOpening::Ready;
+}
+
+// Where [HOST] of device.ini says: the device's state as it is now goes to
+// DIR (what a real hub would hold if the program died here), DIR/host-paused
+// names this process, and the program waits, in real time, until it is
+// asked to stop (it then stops at its next safe point) or the pause is over.
+// A test kills or stops it meanwhile.
+void MainHost::pauseAtHostEvent(const std::string& folder) {
+    std::string error;
+    if (!sim::saveSimulation(folder, *hub_, error)) std::cerr << "QuorvexUpdate: " << error << "\n";
+    {
+        std::ofstream marker(folder + "host-paused.new", std::ios::trunc);
+#if defined(_WIN32)
+        marker << _getpid() << "\n";
+#else
+        marker << getpid() << "\n";
+#endif
+    }
+    // Renamed into place: whoever sees the marker sees it whole.
+    std::error_code ignored;
+    std::filesystem::rename(folder + "host-paused.new", folder + "host-paused", ignored);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(hub_->hostEvents().pauseMs);
+    while (std::chrono::steady_clock::now() < end && !(platform_.stops && platform_.stops->requested())) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 bool MainHost::close(std::string& error) {

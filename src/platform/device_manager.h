@@ -44,6 +44,10 @@ public:
     virtual bool removeDevice(std::uint64_t node) = 0;
     // Asks the system to re-enumerate the whole device tree.
     virtual RescanStatus rescan() = 0;
+    // Brings back the sensor hub's devices that are still removed from the
+    // tree although no run is working on them (an earlier run ended between
+    // a removal and its rescan); how many. Called before the first search.
+    virtual unsigned restoreStranded() { return 0; }
 };
 
 } // namespace qv

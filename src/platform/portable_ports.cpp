@@ -10,14 +10,13 @@ namespace qv {
 namespace fs = std::filesystem;
 
 std::vector<DirectoryEntry> FolderDirectoryListing::listBinFiles(const std::string& folder) {
+    // Only the error_code forms: a folder that goes away or fails while it is
+    // listed ends the listing with what was read so far, never with a throw.
     std::vector<DirectoryEntry> entries;
     std::error_code error;
     fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), error);
-    if (error) {
-        return entries;
-    }
-    for (const auto& item : it) {
-        const std::string name = item.path().filename().string();
+    for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
         if (name.size() < 4) continue;
         std::string tail = name.substr(name.size() - 4);
         for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -25,7 +24,7 @@ std::vector<DirectoryEntry> FolderDirectoryListing::listBinFiles(const std::stri
         DirectoryEntry entry;
         entry.name = name;
         std::error_code typeError;
-        entry.isDirectory = item.is_directory(typeError);
+        entry.isDirectory = it->is_directory(typeError);
         entry.isHidden = name.front() == '.';
         entries.push_back(std::move(entry));
     }

@@ -64,8 +64,12 @@ void Button1Click(Session& session) {
     auto& window = session.window;
     auto& image = session.ImageBuffer;
     session.openDialogFileName = *chosen;
-    const bool loaded = loadImageFile(*chosen, image);
+    const ImageFileRead loaded = loadImageFile(*chosen, image);
     window.edit1.caption = *chosen;
+    if (loaded.status == ImageFileRead::Status::TooLarge) {
+        window.memo1.append(imageFileProblem(*chosen, loaded));
+        return;
+    }
     if (!loaded) {
         window.memo1.append("Cannot read " + *chosen);
         return;

@@ -3,34 +3,51 @@
 // file (Browse and the start-up check) are in image_checks.cpp.
 #include "programming/image_file.h"
 
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "session/session.h"
 
 namespace qv {
 
-bool loadImageFile(const std::string& path, std::vector<std::uint8_t>& buffer) {
+ImageFileRead loadImageFile(const std::string& path, std::vector<std::uint8_t>& buffer) {
+    namespace fs = std::filesystem;
     buffer.clear();
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) {
-        return false;
+    ImageFileRead read;
+    std::error_code error;
+    // Not a regular file (a folder, a pipe that would block the open):
+    // nothing an image could be read from.
+    if (!fs::is_regular_file(fs::status(path, error)) || error) return read;
+    read.size = fs::file_size(path, error);
+    if (error) return read;
+    if (read.size > kMaxImageFileBytes) {
+        read.status = ImageFileRead::Status::TooLarge;
+        return read;
     }
-    const std::streamoff length = file.tellg();
-    if (length < 0 || static_cast<std::uint64_t>(length) > buffer.max_size()) {
-        return false;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return read;
+    // The file may change between the size and the read: read at most one
+    // byte past the limit and take what is really there.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kMaxImageFileBytes) + 1);
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (file.bad()) return read;
+    const auto got = static_cast<std::size_t>(file.gcount());
+    read.size = got;
+    if (got > kMaxImageFileBytes) {
+        read.status = ImageFileRead::Status::TooLarge;
+        return read;
     }
-    file.seekg(0);
-    try {
-        buffer.resize(static_cast<std::size_t>(length));
-    } catch (const std::bad_alloc&) {
-        buffer = {};
-        return false;
+    buffer.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(got));
+    read.status = ImageFileRead::Status::Loaded;
+    return read;
+}
+
+std::string imageFileProblem(const std::string& name, const ImageFileRead& read) {
+    if (read.status == ImageFileRead::Status::TooLarge) {
+        return "The update file " + name + " is too large: " + std::to_string(read.size) + " bytes.";
     }
-    if (!file.read(reinterpret_cast<char*>(buffer.data()), length)) {
-        buffer = {};
-        return false;
-    }
-    return true;
+    return "The update file " + name + " cannot be read.";
 }
 
 void ShowImageVersion(Session& session) {

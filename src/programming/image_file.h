@@ -12,9 +12,28 @@ namespace qv {
 
 struct Session;
 
-// Loads a file whole into `buffer` (emptied first); false when it cannot be
-// read, leaving `buffer` empty.
-bool loadImageFile(const std::string& path, std::vector<std::uint8_t>& buffer);
+// No image the program can use comes near this size (the largest layout
+// is 190 KiB, patches and parameter files 1 KiB): a larger file is refused
+// before a byte of it is read.
+inline constexpr std::uint64_t kMaxImageFileBytes = 1024 * 1024;
+
+struct ImageFileRead {
+    enum class Status { Loaded, Unreadable, TooLarge };
+    Status status = Status::Unreadable;
+    std::uint64_t size = 0;  // the file's size, as far as it could be learnt
+    explicit operator bool() const { return status == Status::Loaded; }
+};
+
+// Loads a regular file of at most kMaxImageFileBytes whole into `buffer`
+// (emptied first). A file that is missing, not a regular file, vanishes or
+// fails while it is read, or grows past the limit meanwhile, leaves `buffer`
+// empty; nothing throws.
+ImageFileRead loadImageFile(const std::string& path, std::vector<std::uint8_t>& buffer);
+
+// The line an update file that could not be loaded is reported with:
+// "The update file <name> is too large: <size> bytes." or "The update file
+// <name> cannot be read.".
+std::string imageFileProblem(const std::string& name, const ImageFileRead& read);
 
 // "Browse": choose, load and check a file; enables Button2 / Button4.
 void Button1Click(Session& session);

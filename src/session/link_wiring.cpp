@@ -19,10 +19,11 @@ LinkSettings linkSettingsFrom(const Options& options) {
     return settings;
 }
 
-LinkSinks linkSinksInto(WindowModel& window) {
+LinkSinks linkSinksInto(WindowModel& window, std::function<void()> safePoint) {
     return {
         .diagnostic = [&window](const std::string& line) { window.memo2.append(line); },
         .progress = [&window](int percent) { window.setProgress(percent); },
+        .safePoint = std::move(safePoint),
     };
 }
 

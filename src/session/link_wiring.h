@@ -12,7 +12,7 @@ struct WindowModel;
 
 // Read again before every use, so the link always follows the options.
 LinkSettings linkSettingsFrom(const Options& options);
-LinkSinks linkSinksInto(WindowModel& window);
+LinkSinks linkSinksInto(WindowModel& window, std::function<void()> safePoint = {});
 LineSink messagePaneOf(WindowModel& window);
 
 } // namespace qv

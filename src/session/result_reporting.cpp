@@ -64,6 +64,7 @@ void WriteDiagnosticLog(Session& session) {
 void FinishOutcome(Session& session, std::uint8_t code, CloseKey closeKey) {
     session.ResultCode = code;
     session.record.outcomeRecorded = true;
+    session.outcomePending = false;
     const std::int32_t key = closeKey == CloseKey::PASS ? session.options.PASS : session.options.FAIL;
     if (key != 0 && session.closeMainWindow) {
         session.closeMainWindow();

@@ -4,6 +4,7 @@
 // the updater share (the loaded image, family flags, device mode, run state,
 // result code). One instance per process; tests build their own.
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -30,6 +31,7 @@ class Environment;
 class ProfileSource;
 class DirectoryListing;
 class FileDialog;
+class StopRequests;
 
 struct Ports {
     HidBus* hid = nullptr;
@@ -42,12 +44,18 @@ struct Ports {
     ProfileSource* profile = nullptr;
     DirectoryListing* directory = nullptr;
     FileDialog* fileDialog = nullptr;        // none without a window system
+    StopRequests* stops = nullptr;           // none: nothing asks the program to stop
     std::ostream* standardOutput = nullptr;  // the two debugging lines
 };
 
 // Verdict of the update-file selection. BadVersion: a version text whose
-// number part is not a decimal number stopped the choice.
-enum class SelectionVerdict { Selected, NoFile, TooMany, UpToDate, BadVersion };
+// number part is not a decimal number stopped the choice. Unreadable: a
+// candidate the choice had to look into was too large or could not be read.
+enum class SelectionVerdict { Selected, NoFile, TooMany, UpToDate, BadVersion, Unreadable };
+
+// Leaves whatever the program is doing at a safe point once the operating
+// system asked it to stop; the program's loop catches it and ends the run.
+struct StopRequested {};
 
 struct Session {
     Session(const Ports& ports, CommandLine commandLine);
@@ -89,6 +97,9 @@ struct Session {
 
     std::uint8_t ResultCode = 0;
     RunRecord record;
+    // From the start of a start-up pass until an outcome is recorded: a run
+    // that ends otherwise (a stop request, an error) ends as a failure.
+    bool outcomePending = false;
 
     // Closes the main window (runs the close sequence). Installed by the
     // window logic; outcomes call it through FinishOutcome.
@@ -97,6 +108,14 @@ struct Session {
     // Starts or stops a window timer.
     void setTimer(WindowTimer& timer, bool enabled) { timers.setEnabled(timer, enabled); }
     std::string executableFolder() const;
+    // A safe point: throws StopRequested when a stop was requested (the
+    // request is taken, so the ending's own exchanges go on), or the error
+    // an operator's input left in deferredError.
+    void safePoint();
+    // An error (or stop) that came up while a view's toolkit was calling in
+    // (a click): it may not leave through the toolkit's frames, so it waits
+    // here for the next safe point of the program's loop.
+    std::exception_ptr deferredError;
 };
 
 } // namespace qv

@@ -4,14 +4,25 @@
 // simulated sensor hub that fails at random: transport errors, a burst of
 // failed exchanges, an unplugged device or a power loss at a random
 // exchange, wrong page-buffer sums, bit flips in the read-back and slow or
-// flickering re-enumeration. Each run is silent ("/S"), so it ends by
-// itself and its exit code is its verdict.
+// flickering re-enumeration; and on the host's side, the updater dying
+// without any clean-up (a crash, an OOM kill, the host's power cut) at a
+// random exchange (the middle of a page write, say), right after it removed
+// the device from the device tree, or during a wait. Each run is silent
+// ("/S"), so it ends by itself and its exit code is its verdict.
 //
-// Two promises are checked on every run:
+// A host crash cuts the dying program off the hub: nothing it does from that
+// moment on reaches the device or the device tree, and its verdict counts
+// for nothing. The next program is a new session against the same hub, in
+// whatever state the crash left it (a removed device still removed).
+//
+// Three promises are checked on every run:
 // - a run that reports success (exit code 0) has left the firmware area of
 //   the flash exactly as the image says;
 // - after a failed run the device (plugged in again, power back) is brought
-//   to the new firmware by the next run, which meets no faults.
+//   to the new firmware by the next run, which meets no faults;
+// - after a host crash the next run, which meets no faults, brings the
+//   device to the new firmware; the device is never left stranded off the
+//   device tree.
 #include <cstdint>
 #include <map>
 #include <span>
@@ -34,8 +45,11 @@ struct CampaignFigures {
     unsigned wrongSuccess = 0;        // exit code 0 but the flash differs: must stay 0
     unsigned hung = 0;                // a run that did not end: must stay 0
     unsigned leftInFlashMode = 0;     // failed runs that left the chip in its loader
-    unsigned recovered = 0;           // failed runs whose next run updated the device
+    unsigned recovered = 0;           // failed or crashed runs whose next run updated the device
     unsigned notRecovered = 0;        // must stay 0
+    unsigned hostCrashes = 0;         // runs whose updater died (these have no verdict)
+    std::map<std::string, unsigned> hostCrashesBy;  // where it died -> runs
+    unsigned strandedAfterHostCrash = 0;  // the next run did not find the device, or it stayed removed: must stay 0
     std::uint64_t exchangesPerCleanUpdate = 0;
     std::map<int, unsigned> exitCodes;  // exit code -> runs
 };

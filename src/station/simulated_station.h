@@ -46,9 +46,9 @@ public:
         return p;
     }
 
-    bool open(EventLoop& loop, Ports& p, std::string&) override {
+    HostOpening open(EventLoop& loop, Ports& p, std::string&) override {
         p = ports(loop);
-        return true;
+        return HostOpening::Ready;
     }
     bool close(std::string&) override { return true; }
     ConsoleReporting reporting() const override { return console; }

@@ -338,11 +338,35 @@ TEST(ResultDocument, EndingsOutsideARunLeaveTheirDocument) {
 class BrokenStation : public sim::SimulatedStation {
 public:
     using SimulatedStation::SimulatedStation;
-    bool open(EventLoop&, Ports&, std::string& error) override {
+    HostOpening open(EventLoop&, Ports&, std::string& error) override {
         error = "no ports";
-        return false;
+        return HostOpening::Failed;
     }
 };
+
+// A station whose lock another updater holds.
+class BusyStation : public sim::SimulatedStation {
+public:
+    using SimulatedStation::SimulatedStation;
+    HostOpening open(EventLoop& loop, Ports& ports, std::string& error) override {
+        const HostOpening opening = SimulatedStation::open(loop, ports, error);
+        return opening == HostOpening::Ready ? HostOpening::Busy : opening;
+    }
+};
+
+TEST(ResultDocument, AnotherUpdaterRunningLeavesItsDocument) {
+    VirtualEventLoop loop;
+    testing::ScratchDirectory scratch{"qv-result"};
+    BusyStation station(loop, scratch.folder());
+    station.console.resultJsonPath = (scratch.path() / "result.json").string();
+    EXPECT_EQ(runProgram(loop, station, CommandLine({"/S"})), kExitAnotherUpdater);
+    const json document = json::parse(readBytes(scratch.path() / "result.json"));
+    EXPECT_EQ(document["outcome"], "another-instance");
+    EXPECT_EQ(document["exitCode"], kExitAnotherUpdater);
+    EXPECT_EQ(document["messages"], json({kAnotherUpdaterLine}));
+    EXPECT_TRUE(document["device"].is_null());
+    EXPECT_EQ(testing::schemaProblems(testing::loadResultSchema(), document), std::vector<std::string>{});
+}
 
 TEST(ResultDocument, AStartThatFailsThroughTheProgramLeavesItsDocument) {
     VirtualEventLoop loop;

@@ -284,5 +284,76 @@ TEST_F(Startup, ASelectedFileThatCannotBeReadEndsThePassWithItsCode) {
     EXPECT_FALSE(session().Timer1.enabled());
 }
 
+// A run that died right after removing the device left it off the device
+// tree: the next pass brings it back before its search and updates it.
+TEST_F(Startup, ADeviceAnEarlierRunLeftRemovedIsBroughtBackBeforeTheSearch) {
+    auto& device = sim.hub.addDevice();
+    device.removeFromTree();
+    ASSERT_FALSE(device.present());
+    const auto image = addFile("fw.bin", imageWithVersion("NEW1.0"));
+    createWindow();
+    run(120000);
+    EXPECT_EQ(count(window().memo2,
+                    "Brought back 1 device(s) an earlier run had left removed from the device tree."),
+              1u);
+    EXPECT_EQ(session().ResultCode, result_code::kSuccess);
+    EXPECT_EQ(device.chip().flash()[0x3100], image[0x3100]);
+}
+
+// A sparse 3 GiB file: refused by its size, before any of it is read.
+void addHugeFile(AppHarness& t, const std::string& name) {
+    const auto path = t.folder() / name;
+    { std::ofstream touch(path); }
+    std::filesystem::resize_file(path, std::uint64_t{3} << 30);
+}
+
+TEST_F(Startup, AnOversizedOrVanishedFileEndsThePassAsUnreadable) {
+    struct Case {
+        const char* name;
+        std::function<void(AppHarness&)> setUp;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"the selected file is too large", [](AppHarness& t) { addHugeFile(t, "big.bin"); },
+         "The update file big.bin is too large: 3221225472 bytes."},
+        {"a candidate of the version rule is too large",
+         [](AppHarness& t) {
+             t.writeIni("[CHECKVERSION]\nPROJECTNAME1=ABC\n");
+             AppHarness::setDeviceVersion(t.sim.hub.addDevice(), "ABC1.0");
+             addHugeFile(t, "big.bin");
+             t.addFile("fw.bin", imageWithVersion("ABC2.0"));
+             t.listInOrder({"big.bin", "fw.bin"});
+         },
+         "The update file big.bin is too large: 3221225472 bytes."},
+        {"a candidate of the version rule vanished",
+         [](AppHarness& t) {
+             t.writeIni("[CHECKVERSION]\nPROJECTNAME1=ABC\n");
+             AppHarness::setDeviceVersion(t.sim.hub.addDevice(), "ABC1.0");
+             t.addFile("fw.bin", imageWithVersion("ABC2.0"));
+             t.listInOrder({"gone.bin", "fw.bin"});
+         },
+         "The update file gone.bin cannot be read."},
+        {"the one file of the same-version rule is too large",
+         [](AppHarness& t) {
+             t.writeIni("[CHECKVERSION]\nDONOTUPDATETHESAMEVERSION=1\n");
+             AppHarness::setDeviceVersion(t.sim.hub.addDevice(), "ABC1.0");
+             addHugeFile(t, "big.bin");
+         },
+         "The update file big.bin is too large: 3221225472 bytes."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppHarness t;
+        c.setUp(t);
+        t.createWindow();
+        t.run(5000);
+        EXPECT_EQ(t.session().ResultCode, result_code::kUnreadableUpdateFile);
+        EXPECT_EQ(t.window().memo1.lines(), std::vector<std::string>{c.line});
+        EXPECT_EQ(t.resultLog(), c.line + "\r\n");
+        EXPECT_TRUE(t.session().ImageBuffer.empty());
+        EXPECT_FALSE(t.session().Timer1.enabled());
+    }
+}
+
 } // namespace
 } // namespace qv

@@ -189,6 +189,31 @@ TEST_F(SimStateTest, SaveAndLoadRoundTrip) {
     EXPECT_EQ(device.chip().flash()[0x3000], 0x11);
 }
 
+// A device removed from the device tree by a program that then died stays
+// removed for the next program, until a rescan brings it back.
+TEST_F(SimStateTest, ARemovedDeviceStaysRemovedAcrossPrograms) {
+    write("device.ini", "[DEVICE]\nFAMILY=5C\n[HOST]\nPAUSEATREMOVAL=2\nPAUSEMS=500\n");
+    {
+        SimulatedHub hub(loop);
+        std::string error;
+        ASSERT_TRUE(loadSimulation(dir.string(), hub, error)) << error;
+        EXPECT_EQ(hub.hostEvents().atRemoval, 2u);
+        hub.device().removeFromTree();
+        ASSERT_TRUE(saveSimulation(dir.string(), hub, error)) << error;
+    }
+    EXPECT_NE(read("device.ini").find("REMOVED=1\n"), std::string::npos) << read("device.ini");
+    {
+        SimulatedHub hub(loop);
+        std::string error;
+        ASSERT_TRUE(loadSimulation(dir.string(), hub, error)) << error;
+        EXPECT_FALSE(hub.interfacePath(0)) << "the device came back without a rescan";
+        EXPECT_EQ(hub.restoreStranded(), 1u);
+        EXPECT_TRUE(hub.interfacePath(0));
+        ASSERT_TRUE(saveSimulation(dir.string(), hub, error)) << error;
+    }
+    EXPECT_NE(read("device.ini").find("REMOVED=0\n"), std::string::npos) << read("device.ini");
+}
+
 TEST_F(SimStateTest, AbsentDeviceAndSettingsReachTheHub) {
     write("device.ini", "[DEVICE]\nMODE=absent\nLATENCYMS=4\n[FAULTS]\nFAILNEXT=2\n");
     SimulatedHub hub(loop);

@@ -2,8 +2,11 @@
 // "/S", an executable folder holding TAVO.ini and the update files, and the
 // simulated sensor hub of --simulate=DIR (on virtual time, so the program's
 // waits cost no real time).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,6 +18,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -93,6 +97,56 @@ protected:
         for (const auto& item : fs::directory_iterator(app())) {
             if (item.path().filename().string().rfind("VORTAVOlog", 0) == 0) fs::remove(item.path());
         }
+    }
+
+    // Starts the program silently in the background, bounded by timeout(1);
+    // its output goes to stdout<n>.txt and stderr<n>.txt.
+    pid_t start(int n, const std::string& extra = {}) {
+        const std::string simulate = "--simulate=" + sim().string();
+        const std::string out = (app() / ("stdout" + std::to_string(n) + ".txt")).string();
+        const std::string err = (app() / ("stderr" + std::to_string(n) + ".txt")).string();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(app().c_str()) != 0) _exit(126);
+            const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(o, 1);
+            dup2(e, 2);
+            execl("/usr/bin/timeout", "timeout", "60", "./QuorvexUpdate", "/S", simulate.c_str(), "--virtual-time",
+                  extra.empty() ? static_cast<char*>(nullptr) : extra.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return pid;
+    }
+    // Its exit code; -signal when it was killed.
+    static int finish(pid_t pid) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    }
+    // The process the simulated hub paused where [HOST] said (at most 20 s).
+    pid_t pausedProgram() const {
+        const auto marker = sim() / "host-paused";
+        for (int i = 0; i < 4000 && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const std::string text = readText(marker);
+        return text.empty() ? 0 : static_cast<pid_t>(std::stol(text));
+    }
+    // device.ini as the paused program saved it, without its [HOST] section.
+    void endHostSection() {
+        std::string text = deviceIni();
+        const auto host = text.find("[HOST]");
+        ASSERT_NE(host, std::string::npos);
+        const auto next = text.find("\n[", host + 1);
+        text.erase(host, next == std::string::npos ? std::string::npos : next + 1 - host);
+        writeText(sim() / "device.ini", text);
+        fs::remove(sim() / "host-paused");
+    }
+    std::vector<std::string> resultLogs() const {
+        std::vector<std::string> logs;
+        for (const auto& item : fs::directory_iterator(app())) {
+            if (item.path().filename().string().rfind("VORTAVOlog", 0) == 0) logs.push_back(readText(item.path()));
+        }
+        return logs;
     }
 
     std::string flash() const { return readText(sim() / "flash.bin"); }
@@ -209,6 +263,98 @@ TEST_F(ProgramRun, AnInterruptedUpdateIsFinishedByTheNextRun) {
     device(std::string("[DEVICE]\nFAMILY=5C\nMODE=flash\n"));
     EXPECT_EQ(run(), 0);
     expectProgrammed(programmed);
+}
+
+TEST_F(ProgramRun, AnOversizedUpdateFileIsRefusedWithoutBeingRead) {
+    // 3 GiB, sparse: were it read, the run would take most of a minute.
+    { std::ofstream touch(app() / "big.bin"); }
+    fs::resize_file(app() / "big.bin", std::uint64_t{3} << 30);
+    const std::string command = "cd '" + app().string() + "' && timeout 20 ./QuorvexUpdate /S --simulate='" +
+                                sim().string() + "' --virtual-time >stdout.txt 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 39);
+    EXPECT_EQ(resultLog(), "The update file big.bin is too large: 3221225472 bytes.\r\n");
+}
+
+// Two updaters on one station (one simulated hub): the second refuses at
+// once and touches nothing; the first finishes the update.
+TEST_F(ProgramRun, ASecondUpdaterOnTheStationRefusesAtOnce) {
+    device("[DEVICE]\nFAMILY=5C\n[HOST]\nPAUSEATEXCHANGE=300\nPAUSEMS=2000\n");
+    const auto programmed = file("fw.bin", image("OEM V2.00"));
+    const pid_t first = start(1);
+    ASSERT_NE(pausedProgram(), 0) << "the first updater never got to its pause";
+    const std::string stateBefore = flash() + deviceIni();
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(run("--result-json=second.json"), 40);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
+    const auto refused = nlohmann::json::parse(readText(app() / "second.json"));
+    EXPECT_EQ(refused["outcome"], "another-instance");
+    EXPECT_EQ(refused["exitCode"], 40);
+    EXPECT_EQ(readText(app() / "stderr.txt"), "QuorvexUpdate: Another QuorvexUpdate is already running.\n");
+    EXPECT_EQ(resultLogs(), std::vector<std::string>{"Another QuorvexUpdate is already running.\r\n"});
+    EXPECT_EQ(flash() + deviceIni(), stateBefore) << "the refused updater touched the device";
+    removeResultLogs();
+    EXPECT_EQ(finish(first), 0);
+    expectProgrammed(programmed);
+}
+
+// A crash (SIGKILL) right after the device was removed from the device
+// tree: the device stays removed and the lock dies with its owner; the next
+// run brings the device back and updates it.
+TEST_F(ProgramRun, AnUpdaterKilledRightAfterARemovalIsRecoveredByTheNextRun) {
+    device("[DEVICE]\nFAMILY=5C\n[HOST]\nPAUSEATREMOVAL=1\n");
+    const auto programmed = file("fw.bin", image("OEM V2.00"));
+    const pid_t first = start(1);
+    const pid_t paused = pausedProgram();
+    ASSERT_NE(paused, 0);
+    ASSERT_EQ(kill(paused, SIGKILL), 0);
+    EXPECT_EQ(finish(first), -SIGKILL);
+    EXPECT_TRUE(resultLogs().empty());
+    EXPECT_NE(deviceIni().find("REMOVED=1"), std::string::npos) << deviceIni();
+    endHostSection();
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(resultLog().substr(resultLog().size() - 9), "Success\r\n");
+    expectProgrammed(programmed);
+    EXPECT_NE(deviceIni().find("REMOVED=0"), std::string::npos) << deviceIni();
+}
+
+// SIGTERM in the middle of the page writes: taken at the next safe point,
+// the run ends as a failure with 128 + 15, and the next run updates.
+TEST_F(ProgramRun, SigtermDuringProgrammingEndsAsFailureAndTheNextRunUpdates) {
+    device("[DEVICE]\nFAMILY=5C\n[HOST]\nPAUSEATEXCHANGE=1500\n");
+    const auto programmed = file("fw.bin", image("OEM V2.00"));
+    const pid_t first = start(1, "--result-json=stopped.json");
+    const pid_t paused = pausedProgram();
+    ASSERT_NE(paused, 0);
+    ASSERT_EQ(kill(paused, SIGTERM), 0);
+    EXPECT_EQ(finish(first), 143);
+    EXPECT_EQ(resultLogs(), std::vector<std::string>{"Failure\r\n"});
+    const auto stopped = nlohmann::json::parse(readText(app() / "stopped.json"));
+    EXPECT_EQ(stopped["outcome"], "interrupted");
+    EXPECT_EQ(stopped["exitCode"], 143);
+    EXPECT_EQ(stopped["messages"], nlohmann::json({"Failure"}));
+    EXPECT_EQ(readText(app() / "stderr1.txt"), "QuorvexUpdate: Stopped by SIGTERM.\n");
+    EXPECT_NE(deviceIni().find("MODE=flash"), std::string::npos) << "left in its loader: " << deviceIni();
+    removeResultLogs();
+    endHostSection();
+    EXPECT_EQ(run(), 0);
+    expectProgrammed(programmed);
+}
+
+// A second stop signal while the first is being handled ends the program at
+// once: no orderly ending, so no result log.
+TEST_F(ProgramRun, ASecondStopSignalEndsTheProgramAtOnce) {
+    device("[DEVICE]\nFAMILY=5C\n[HOST]\nPAUSEATEXCHANGE=1500\n");
+    file("fw.bin", image("OEM V2.00"));
+    const pid_t first = start(1);
+    const pid_t paused = pausedProgram();
+    ASSERT_NE(paused, 0);
+    ASSERT_EQ(kill(paused, SIGTERM), 0);
+    kill(paused, SIGINT);
+    const int exitCode = finish(first);
+    EXPECT_TRUE(exitCode == 130 || exitCode == 143) << exitCode;
+    EXPECT_TRUE(resultLogs().empty());
 }
 
 TEST_F(ProgramRun, VirtualTimeOnlyWithTheSimulatedHub) {

@@ -55,6 +55,20 @@ TEST_F(DeviceTreeOverSysfs, RemovesEveryCarrierAndRescanBringsThemBack) {
     EXPECT_EQ(authorized("1-3"), "1");
 }
 
+// Start-up: both hubs were left de-authorised by a run that died; the pass
+// brings them back before its first search.
+TEST_F(DeviceTreeOverSysfs, StrandedHubsAreBroughtBackAtStartUp) {
+    for (const char* hub : {"1-2", "1-3"}) test::writeText(tree.usbDevicePath(hub) / "authorized", "0\n");
+    tree.syncAuthorization();
+    EXPECT_EQ(deviceTree.ReadDeviceRevision("USB\\VID_1C7A&PID_5C50"), 0u) << "de-authorised: not present";
+    SysfsDeviceManager nextRun{tree.sysRoot()};
+    DeviceTree nextTree{nextRun, messagePaneOf(window)};
+    EXPECT_EQ(nextTree.RestoreStrandedDevices(), 2u);
+    EXPECT_EQ(authorized("1-2"), "1");
+    EXPECT_EQ(authorized("1-3"), "1");
+    EXPECT_EQ(nextTree.ReadDeviceRevision("USB\\VID_1C7A&PID_5C50"), 0x0102u);
+}
+
 TEST_F(DeviceTreeOverSysfs, RevisionComesFromBcdDevice) {
     EXPECT_EQ(deviceTree.ReadDeviceRevision("USB\\VID_1C7A&PID_5C50"), 0x0102u);  // the first carrier
     EXPECT_EQ(deviceTree.ReadDeviceRevision("USB\\VID_046D&PID_C31C"), 0x6400u);

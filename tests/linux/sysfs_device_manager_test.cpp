@@ -102,11 +102,41 @@ TEST_F(SysfsDeviceManagerTest, RemovalAndRescanLeaveTheDeviceUsableWithoutReplug
     EXPECT_TRUE(nodeOf(manager.presentDevices(), "USB\\VID_1C7A&PID_5C50&REV_0102").has_value());
 }
 
-TEST_F(SysfsDeviceManagerTest, RescanTouchesOnlyWhatThisManagerRemoved) {
+TEST_F(SysfsDeviceManagerTest, RescanTouchesNoOtherVendorsDevice) {
     // Someone else's de-authorised device stays so.
     test::writeText(tree.usbDevicePath("1-1") / "authorized", "0\n");
     const RescanStatus status = manager.rescan();
     EXPECT_TRUE(status.reenumerated);
+    EXPECT_EQ(readText(tree.usbDevicePath("1-1") / "authorized"), "0\n");
+}
+
+// An earlier run de-authorised the hub and died before its rescan: a new
+// manager, which removed nothing itself, brings it back at start-up and at
+// any rescan, and leaves other vendors' devices alone.
+TEST_F(SysfsDeviceManagerTest, AHubAnEarlierRunLeftDeauthorisedComesBack) {
+    HidrawBus bus({tree.sysRoot(), tree.devRoot()}, std::make_unique<test::FakeHidrawCalls>(), {});
+    const auto strand = [&] {
+        test::writeText(tree.usbDevicePath("1-2") / "authorized", "0\n");
+        test::writeText(tree.usbDevicePath("1-1") / "authorized", "0\n");
+        tree.syncAuthorization();
+        ASSERT_TRUE(bus.interfaces().empty());
+    };
+    strand();
+    {
+        SysfsDeviceManager startUp{tree.sysRoot()};
+        EXPECT_EQ(startUp.restoreStranded(), 1u);
+        EXPECT_EQ(startUp.restoreStranded(), 0u);  // nothing left to bring back
+    }
+    EXPECT_EQ(readText(tree.usbDevicePath("1-2") / "authorized").substr(0, 1), "1");
+    EXPECT_EQ(readText(tree.usbDevicePath("1-1") / "authorized"), "0\n");
+    tree.syncAuthorization();
+    EXPECT_EQ(bus.interfaces().size(), 2u);  // the hub's two collections
+
+    test::writeText(tree.usbDevicePath("1-1") / "authorized", "1\n");
+    strand();
+    SysfsDeviceManager later{tree.sysRoot()};
+    EXPECT_TRUE(later.rescan().reenumerated);
+    EXPECT_EQ(readText(tree.usbDevicePath("1-2") / "authorized").substr(0, 1), "1");
     EXPECT_EQ(readText(tree.usbDevicePath("1-1") / "authorized"), "0\n");
 }
 

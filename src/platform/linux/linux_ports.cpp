@@ -1,10 +1,13 @@
 // The Linux ports: the sensor hub on hidraw, the device tree on sysfs, FWVer
 // in /var/lib/quorvex, KILLTASK through /proc, keep-awake through a logind
-// inhibitor.
+// inhibitor, stop requests from SIGINT, SIGTERM and SIGHUP, the station
+// lock as a flock.
 #include <chrono>
 #include <thread>
 
 #include "platform/linux/executable_folder.h"
+#include "platform/linux/flock_instance_lock.h"
+#include "platform/linux/signal_stop_requests.h"
 #include "platform/linux/firmware_version_file.h"
 #include "platform/linux/hidraw_bus.h"
 #include "platform/linux/inhibitor_keep_awake.h"
@@ -28,7 +31,16 @@ PlatformPorts createPlatformPorts(const std::string& argv0) {
     ports.profile = std::make_unique<ProfileReader>();
     ports.environment = std::make_unique<FixedFolderEnvironment>(executableFolder("/proc", argv0));
     ports.directory = std::make_unique<FolderDirectoryListing>();
+    ports.stops = std::make_unique<SignalStopRequests>();
+    // /run/lock is the system's place; where it cannot be used, beside the
+    // program (every station's updater lives in one folder).
+    ports.stationLock = std::make_unique<FlockInstanceLock>(
+        std::vector<std::string>{kSystemLockFile, ports.environment->executableFolder() + kLockFileName});
     return ports;
+}
+
+std::unique_ptr<InstanceLock> createFolderLock(const std::string& folder) {
+    return std::make_unique<FlockInstanceLock>(std::vector<std::string>{folder + kLockFileName});
 }
 
 } // namespace qv

@@ -87,8 +87,26 @@ RescanStatus SysfsDeviceManager::rescan() {
     if (error != 0 && names.empty()) return status;
     status.connected = true;
     status.rootLocated = std::any_of(names.begin(), names.end(), isRootHub);
-    status.reenumerated = authoriseRemoved();
+    const bool allBack = authoriseRemoved();
+    restoreStranded();
+    status.reenumerated = allBack;
     return status;
+}
+
+// No journal of removals is kept: every de-authorised device of the hub's
+// vendor is one a run left behind, whichever run and however it ended.
+unsigned SysfsDeviceManager::restoreStranded() {
+    int error = 0;
+    unsigned restored = 0;
+    for (const std::string& name : sysfs::sortedEntries(usbDevices(), error)) {
+        if (isRootHub(name) || name.find(':') != std::string::npos) continue;  // interfaces carry no ids
+        const fs::path device = usbDevices() / name;
+        if (!isDeauthorised(device)) continue;
+        const sysfs::UsbIdsRead ids = sysfs::readUsbIds(device);
+        if (!ids.ids || ids.ids->vendorId != kHubVendorId) continue;
+        if (sysfs::writeAttribute(device / "authorized", "1") == 0) ++restored;
+    }
+    return restored;
 }
 
 // True when every removed device that is still there is authorised again;

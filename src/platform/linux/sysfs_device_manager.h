@@ -7,9 +7,13 @@
 // kernel unbinds its drivers, its hidraw nodes go away and it no longer
 // counts as present, while it stays powered on its port. The rescan
 // authorises again every device this manager removed that is still there,
-// which brings its interfaces and hidraw nodes back without a replug. A
-// device that left the bus in between (the chip switching between its
-// firmware and its loader) comes back on its own, authorised.
+// and every de-authorised device of the hub's vendor (0x1C7A) besides, which
+// brings their interfaces and hidraw nodes back without a replug; so does
+// restoreStranded() at start-up. A run killed between a removal and its
+// rescan (a crash, an OOM kill, a power cut of the host) therefore never
+// strands the hub: the next run brings it back. A device that left the bus
+// in between (the chip switching between its firmware and its loader) comes
+// back on its own, authorised.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,6 +26,8 @@ namespace qv {
 // zero byte, and an empty string at the end.
 std::string usbHardwareIds(std::uint16_t vendorId, std::uint16_t productId, std::uint16_t revision);
 
+inline constexpr std::uint16_t kHubVendorId = 0x1C7A;
+
 class SysfsDeviceManager : public DeviceManager {
 public:
     explicit SysfsDeviceManager(std::filesystem::path sysRoot = "/sys");
@@ -32,6 +38,7 @@ public:
     PresentDeviceList presentDevices() override;
     bool removeDevice(std::uint64_t node) override;
     RescanStatus rescan() override;
+    unsigned restoreStranded() override;
 
     // The USB device folders of the last presentDevices() list, by node.
     const std::vector<std::filesystem::path>& listed() const { return listed_; }

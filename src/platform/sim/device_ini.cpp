@@ -144,6 +144,14 @@ void readDevice(Section& device, SimulationSetup& setup) {
     device.decimal("PARAMSIZE", config.parameters.size, 255);
     device.decimal("REENUMMS", config.reenumerationDelayMs, 600000);
     device.decimal("LATENCYMS", setup.latencyMs, 10000);
+    device.flag("REMOVED", setup.removedFromTree);
+}
+
+void readHost(Section& host, SimulationSetup& setup) {
+    constexpr std::uint64_t kCount = 0xFFFFFFFF;
+    host.decimal("PAUSEATEXCHANGE", setup.hostEvents.atExchange, kCount);
+    host.decimal("PAUSEATREMOVAL", setup.hostEvents.atRemoval, kCount);
+    host.decimal("PAUSEMS", setup.hostEvents.pauseMs, 600000);
 }
 
 void readFaults(Section& faults, SimulationSetup& setup) {
@@ -203,6 +211,8 @@ std::optional<SimulationSetup> parseDeviceIni(const std::string& text, std::stri
     readDevice(device, setup);
     Section faults(text, "FAULTS", error);
     readFaults(faults, setup);
+    Section host(text, "HOST", error);
+    readHost(host, setup);
     if (!error.empty()) {
         return std::nullopt;
     }
@@ -210,15 +220,19 @@ std::optional<SimulationSetup> parseDeviceIni(const std::string& text, std::stri
 }
 
 std::string withDeviceMode(const std::string& text, const std::string& mode) {
+    return withDeviceKey(text, "MODE", mode);
+}
+
+std::string withDeviceKey(const std::string& text, const std::string& key, const std::string& value) {
     // Same rules as the reader: the first [DEVICE] section and the first
-    // MODE key in it; a missing key goes right after the section line.
+    // such key in it; a missing key goes at the end of the section.
     std::istringstream in(text);
     std::ostringstream out;
     std::string line;
     bool inside = false;
     bool done = false;
     bool sawSection = false;
-    const std::string entry = "MODE=" + mode;
+    const std::string entry = key + "=" + value;
     while (std::getline(in, line)) {
         const bool cr = !line.empty() && line.back() == '\r';
         const std::string eol = cr ? "\r\n" : "\n";
@@ -230,7 +244,7 @@ std::string withDeviceMode(const std::string& text, const std::string& mode) {
             }
             inside = upper(name) == "DEVICE";
             sawSection = sawSection || inside;
-        } else if (!done && inside && isKeyLine(cr ? line.substr(0, line.size() - 1) : line, "MODE")) {
+        } else if (!done && inside && isKeyLine(cr ? line.substr(0, line.size() - 1) : line, key)) {
             out << entry << eol;
             done = true;
             continue;

@@ -86,7 +86,9 @@ bool loadSimulation(const std::string& dir, SimulatedHub& hub, std::string& erro
     }
     device.chip().loadStoredParameters(bytesOf(eflash));
     device.chip().powerUp();
+    if (setup->removedFromTree) device.removeFromTree();
     device.faults() = setup->faults;
+    hub.hostEvents() = setup->hostEvents;
     hub.setLatency(setup->latencyMs);
     hub.random().seed(setup->seed);
     return true;
@@ -113,7 +115,14 @@ bool saveSimulation(const std::string& dir, SimulatedHub& hub, std::string& erro
     if (ini.empty()) {
         ini = std::string("[DEVICE]\nFAMILY=") + familyTraits(device.config().family).name + "\n";
     }
-    const std::string updated = withDeviceMode(ini, modeName(device));
+    std::string updated = withDeviceMode(ini, modeName(device));
+    // REMOVED is written once it matters: set, or set before and now cleared.
+    std::string ignored;
+    const auto before = parseDeviceIni(ini, ignored);
+    const bool removed = device.removedFromTree();
+    if (removed || (before && before->removedFromTree)) {
+        updated = withDeviceKey(updated, "REMOVED", removed ? "1" : "0");
+    }
     return writeFile(folder / "device.ini", updated.data(), updated.size(), error);
 }
 

@@ -26,6 +26,13 @@ struct SimulationSetup {
     FaultPlan faults;
     std::uint32_t latencyMs = 0;
     std::uint32_t seed = 1;
+    // [DEVICE] REMOVED=1: removed from the device tree by a run that ended
+    // before its rescan; it stays away until a rescan brings it back.
+    bool removedFromTree = false;
+    // [HOST]: where the program on the simulated hub is paused, so that a
+    // test can stop or kill it there (PAUSEATEXCHANGE, PAUSEATREMOVAL,
+    // PAUSEMS of real time at most).
+    HostEventPlan hostEvents;
 };
 
 // Reads the settings text; nullopt and a message naming the key and its
@@ -35,13 +42,16 @@ std::optional<SimulationSetup> parseDeviceIni(const std::string& text, std::stri
 // The settings text with [DEVICE] MODE set to `mode` ("normal", "flash",
 // "absent"); the rest of the text is kept as it is.
 std::string withDeviceMode(const std::string& text, const std::string& mode);
+// The same for any [DEVICE] key.
+std::string withDeviceKey(const std::string& text, const std::string& key, const std::string& value);
 
 // Adds the device DIR describes to the hub (its latency and seed too).
 // False with a message when a file cannot be read or a value is wrong;
 // the hub is then left unchanged.
 bool loadSimulation(const std::string& dir, SimulatedHub& hub, std::string& error);
 
-// Writes the first device of the hub back to DIR.
+// Writes the first device of the hub back to DIR: its flash, its eFlash,
+// its mode and whether it is removed from the device tree.
 bool saveSimulation(const std::string& dir, SimulatedHub& hub, std::string& error);
 
 } // namespace qv::sim

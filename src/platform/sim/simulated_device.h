@@ -93,6 +93,7 @@ public:
 
     void removeFromTree();
     void rescan();
+    bool removedFromTree() { update(); return away_ == Away::Removed; }
 
     bool setFeature(const FeatureReport& report, std::uint32_t& errorCode);
     bool getFeature(FeatureReport& report, std::uint32_t& errorCode);

@@ -150,6 +150,13 @@ std::optional<HidAttributes> SimulatedHub::attributes(HidHandle handle) {
 
 bool SimulatedHub::exchange(ExchangeRecord::Direction direction, HidHandle handle, FeatureReport& report,
                             std::uint32_t& errorCode) {
+    if (hostEvents_.atExchange != 0 && --hostEvents_.atExchange == 0 && onHostEvent) {
+        onHostEvent();
+    }
+    if (hostGone_) {
+        errorCode = error::kDeviceNotConnected;
+        return false;
+    }
     if (latencyMs_ != 0) {
         loop_.sleep(latencyMs_);
     }
@@ -216,7 +223,7 @@ PresentDeviceList SimulatedHub::presentDevices() {
 }
 
 bool SimulatedHub::removeDevice(std::uint64_t node) {
-    if (tree_.refuseRemoval) {
+    if (tree_.refuseRemoval || hostGone_) {
         return false;
     }
     if (node >= kTreeEntryNodeBase && node - kTreeEntryNodeBase < treeEntries_.size()) {
@@ -232,6 +239,9 @@ bool SimulatedHub::removeDevice(std::uint64_t node) {
     }
     if (entry.device) {
         entry.device->removeFromTree();
+        if (hostEvents_.atRemoval != 0 && --hostEvents_.atRemoval == 0 && onHostEvent) {
+            onHostEvent();
+        }
     } else {
         entry.foreignRemoved = true;
         ++entry.foreignInstance;
@@ -240,6 +250,9 @@ bool SimulatedHub::removeDevice(std::uint64_t node) {
 }
 
 RescanStatus SimulatedHub::rescan() {
+    if (hostGone_) {
+        return tree_.rescanStatus;
+    }
     if (tree_.rescanStatus.connected && tree_.rescanStatus.reenumerated) {
         for (auto& entry : entries_) {
             if (entry->device) {
@@ -253,6 +266,22 @@ RescanStatus SimulatedHub::rescan() {
         }
     }
     return tree_.rescanStatus;
+}
+
+// The simulated devices are all the hub's vendor's: every one still removed
+// comes back; foreign interfaces and tree entries stay as they are.
+unsigned SimulatedHub::restoreStranded() {
+    if (hostGone_) {
+        return 0;
+    }
+    unsigned restored = 0;
+    for (auto& entry : entries_) {
+        if (entry->device && entry->device->removedFromTree()) {
+            entry->device->rescan();
+            ++restored;
+        }
+    }
+    return restored;
 }
 
 } // namespace qv::sim

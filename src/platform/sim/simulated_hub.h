@@ -16,6 +16,7 @@
 // Every exchange may cost `latency` milliseconds on the event loop (virtual
 // time in tests) and is recorded in the exchange log unless logging is off.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -59,6 +60,15 @@ struct ExchangeRecord {
     std::uint32_t tick = 0;
 };
 
+// Where the program that drives the hub is interrupted (countdowns, 0 =
+// off): the hub calls its host-event hook there, before the n-th exchange
+// or right after the n-th removal from the device tree.
+struct HostEventPlan {
+    unsigned atExchange = 0;
+    unsigned atRemoval = 0;
+    std::uint32_t pauseMs = 20000;  // how long a program paused there waits (real time)
+};
+
 // How the device tree itself behaves.
 struct TreeBehaviour {
     bool cannotList = false;        // presentDevices() cannot build the set
@@ -95,6 +105,18 @@ public:
     std::size_t openHandleCount() const { return handles_.size(); }
 
     TreeBehaviour& tree() { return tree_; }
+
+    // --- The program on the other side -----------------------------------------
+    HostEventPlan& hostEvents() { return hostEvents_; }
+    // Called where hostEvents() says; the station decides what happens
+    // (the program paused, stopped, or dead).
+    std::function<void()> onHostEvent;
+    // The program died: from here on nothing it does reaches the hub (no
+    // exchange, no removal, no rescan), as with a process that is gone.
+    // The next program connects again.
+    void disconnectHost() { hostGone_ = true; }
+    void connectHost() { hostGone_ = false; }
+    bool hostConnected() const { return !hostGone_; }
     std::mt19937& random() { return random_; }
     EventLoop& loop() { return loop_; }
 
@@ -111,6 +133,7 @@ public:
     PresentDeviceList presentDevices() override;
     bool removeDevice(std::uint64_t node) override;
     RescanStatus rescan() override;
+    unsigned restoreStranded() override;
 
 private:
     struct Entry;
@@ -137,6 +160,8 @@ private:
     std::vector<ExchangeRecord> log_;
     std::uint64_t exchangeCount_ = 0;
     TreeBehaviour tree_;
+    HostEventPlan hostEvents_;
+    bool hostGone_ = false;
 };
 
 } // namespace qv::sim
