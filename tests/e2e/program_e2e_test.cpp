@@ -25,21 +25,15 @@
 
 #include "core/support/json_schema_check.h"
 #include "platform/sim/image_maker.h"
+#include "e2e/text_files.h"
 #include "station/fault_campaign.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readText(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-void writeText(const fs::path& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-}
+using qv::testing::readText;
+using qv::testing::writeText;
 
 std::vector<std::uint8_t> image(const std::string& oem, std::uint32_t seed = 7) {
     qv::sim::ImageSpec spec;

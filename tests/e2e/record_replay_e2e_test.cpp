@@ -15,20 +15,14 @@
 #include <vector>
 
 #include "platform/sim/image_maker.h"
+#include "e2e/text_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readText(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-void writeText(const fs::path& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-}
+using qv::testing::readText;
+using qv::testing::writeText;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
